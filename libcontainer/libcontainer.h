@@ -1,0 +1,10 @@
+#ifndef LIBCONTAINER_LIBCONTAINER_H_
+#define LIBCONTAINER_LIBCONTAINER_H_
+
+/// The whole library in one include: strings, tokenizing, line reading,
+/// string arrays and the generic pointer containers.
+
+#include "types.h"
+#include "string.h"
+
+#endif  // LIBCONTAINER_LIBCONTAINER_H_
