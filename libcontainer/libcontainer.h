@@ -6,5 +6,6 @@
 
 #include "types.h"
 #include "string.h"
+#include "tokenizer.h"
 
 #endif  // LIBCONTAINER_LIBCONTAINER_H_
