@@ -11,5 +11,6 @@
 #include "stringarray.h"
 #include "containers.h"
 #include "queue.h"
+#include "linereader.h"
 
 #endif  // LIBCONTAINER_LIBCONTAINER_H_
