@@ -6,5 +6,7 @@
 
 #include "types.h"
 #include "string.h"
+#include "util.h"
+#include "containers.h"
 
 #endif  // LIBCONTAINER_LIBCONTAINER_H_
