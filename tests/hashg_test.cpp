@@ -162,7 +162,6 @@ TEST(HashGTest, BucketCountFromConstructorSize) {
                {HashG::KEY_STRING, 11, 19},
                {HashG::KEY_STRING, 100, 109},
                {HashG::KEY_POINTER, 10, 11},
-               {static_cast<HashG::DKeyType>(7), 10, 11},
                {HashG::KEY_POINTER, -1, 13845163}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.size);
