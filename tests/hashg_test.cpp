@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "libcontainer/libcontainer.h"
+#include "tests/hash_test_keys.h"
 
 namespace {
 
@@ -32,19 +33,6 @@ class TestHash : public HashG {
  protected:
   void deleteObj(Ptr obj) override { deleted.push_back(obj); }
 };
-
-Ptr P(uintptr_t v) { return reinterpret_cast<Ptr>(v); }
-uintptr_t V(CPtr p) { return reinterpret_cast<uintptr_t>(p); }
-
-// A text key whose DHashFromString value is `h` (1 <= h <= 2048): one byte
-// below 128, else two.
-std::string KeyWithHash(unsigned int h) {
-  unsigned int c1 = (h - 1) / 16;
-  std::string key = h < 128 ? std::string(1, static_cast<char>(h))
-                            : std::string{static_cast<char>(c1), static_cast<char>(h - 16 * c1)};
-  EXPECT_EQ(h, DHashFromString(key.c_str()));
-  return key;
-}
 
 // The key of a table entry as a number: the pointer value for pointer keys,
 // the hash for text keys made by KeyWithHash.
@@ -272,27 +260,6 @@ TEST(HashGTest, AutoDeleteHandsEachObjectOverExactlyOnce) {
   for (int* p : objects) delete p;
 }
 
-TEST(HashGTest, DestructorHandsOverRemainingObjects) {
-  std::vector<Ptr> deleted;
-  struct Recorder : TestHash {
-    explicit Recorder(std::vector<Ptr>* out) : TestHash(KEY_STRING, 0), out(out) {}
-    ~Recorder() override {
-      clear();
-      *out = deleted;
-    }
-    std::vector<Ptr>* out;
-  };
-  {
-    Recorder t(&deleted);
-    t.setAutoDelete(true);
-    t.insert("a", P(1));
-    t.insert("a", P(2));
-    t.insert("b", P(3));
-  }
-  std::sort(deleted.begin(), deleted.end());
-  EXPECT_EQ((std::vector<Ptr>{P(1), P(2), P(3)}), deleted);
-}
-
 TEST(HashGTest, ClearWithoutAutoDeleteKeepsObjects) {
   TestHash t(HashG::KEY_STRING, 0);
   int object = 5;
@@ -324,25 +291,6 @@ TEST(HashGTest, IterationEnds) {
   EXPECT_EQ(nullptr, t.next(key));
   EXPECT_STREQ("b", static_cast<const char*>(key));
   EXPECT_EQ(nullptr, t.next(key));
-}
-
-// A text key pool with many exact hash collisions: every third key has the
-// same hash as the one before it.
-std::vector<std::string> TextKeyPool(std::mt19937& rng, int n) {
-  std::vector<std::string> pool;
-  std::uniform_int_distribution<int> ch('A', 'z');
-  while (static_cast<int>(pool.size()) < n) {
-    std::string s = {static_cast<char>(ch(rng)), static_cast<char>(ch(rng)),
-                     static_cast<char>(ch(rng))};
-    pool.push_back(s);
-    // (c2 + 1, c3 - 16) keeps 16 * c2 + c3.
-    if (s[2] - 16 >= 'A' && s[1] < 'z') {
-      std::string twin = {s[0], static_cast<char>(s[1] + 1), static_cast<char>(s[2] - 16)};
-      EXPECT_EQ(DHashFromString(s.c_str()), DHashFromString(twin.c_str()));
-      pool.push_back(twin);
-    }
-  }
-  return pool;
 }
 
 // Random operations against a model that keeps, per key, the data in the
