@@ -7,6 +7,9 @@
 #include "types.h"
 #include "string.h"
 #include "util.h"
+#include "vector.h"
+#include "stringarray.h"
 #include "containers.h"
+#include "queue.h"
 
 #endif  // LIBCONTAINER_LIBCONTAINER_H_
