@@ -6,5 +6,9 @@
 
 #include "types.h"
 #include "string.h"
+#include "vector.h"
+#include "stringarray.h"
+#include "containers.h"
+#include "queue.h"
 
 #endif  // LIBCONTAINER_LIBCONTAINER_H_
