@@ -6,9 +6,11 @@
 
 #include "types.h"
 #include "string.h"
+#include "tokenizer.h"
 #include "vector.h"
 #include "stringarray.h"
 #include "containers.h"
 #include "queue.h"
+#include "linereader.h"
 
 #endif  // LIBCONTAINER_LIBCONTAINER_H_

@@ -1,0 +1,298 @@
+#include "linereader.h"
+
+#include <strings.h>
+
+#include <cassert>
+#include <cstring>
+
+#include "tokenizer.h"
+
+int fwcmp(const char* s1, const char* s2, int n) {
+  return strncmp(s1, s2, static_cast<size_t>(n));
+}
+
+int fwcmpi(const char* s1, const char* s2, int n) {
+  return strncasecmp(s1, s2, static_cast<size_t>(n));
+}
+
+namespace {
+
+// A non-null flag for the boolean settings.
+void* const kTrue = reinterpret_cast<void*>(1);
+
+}  // namespace
+
+LineReader::LineReader(FILE* finput, int max_line_length)
+    : StrCompare(fwcmp),
+      fchars(),
+      fpchar(nullptr),
+      finp(finput),
+      buf(nullptr),
+      buf_size(max_line_length),
+      lnct(0),
+      trim(true),
+      cmt_patterns(0),
+      cmt_partials(0),
+      cmt_exceptions(0),
+      eol_patterns(0),
+      bnl_patterns(0) {
+  // REQUIRES: finput != nullptr && max_line_length >= 2
+  assert(finput != nullptr && max_line_length >= 2);
+  setup();
+}
+
+LineReader::LineReader(const String& cinput, int max_line_length)
+    : StrCompare(fwcmp),
+      fchars(cinput),
+      fpchar(nullptr),
+      finp(nullptr),
+      buf(nullptr),
+      buf_size(max_line_length),
+      lnct(0),
+      trim(true),
+      cmt_patterns(0),
+      cmt_partials(0),
+      cmt_exceptions(0),
+      eol_patterns(0),
+      bnl_patterns(0) {
+  // REQUIRES: max_line_length >= 2
+  assert(max_line_length >= 2);
+  fpchar = fchars.getBuffer();
+  setup();
+}
+
+LineReader::~LineReader() {
+  char* ln;
+  while ((ln = file_lines.dequeue()) != nullptr) freeLine(ln);
+  freeLine(buf);
+}
+
+void LineReader::setup() {
+  file_lines.setAutoDelete(false);
+  lnct = 0;
+  buf = allocLine(buf_size);
+  configure(LR_SET_TRIM_LINES, kTrue);
+  configure(LR_SET_WHITESPACE, const_cast<char*>(" \t\r"));
+  configure(LR_SET_CASE_SENSITIVE, kTrue);
+}
+
+void LineReader::configure(LineReaderSetting type, void* pat) {
+  const char* text = static_cast<const char*>(pat);
+  switch (type) {
+    case LR_SET_TRIM_LINES:
+      trim = pat != nullptr;
+      break;
+    case LR_SET_WHITESPACE:
+      whitespace = text;
+      break;
+    case LR_SET_CASE_SENSITIVE:
+      StrCompare = pat != nullptr ? fwcmp : fwcmpi;
+      break;
+    case LR_ADD_EOL_CONTINUE:
+      eol_patterns.append(String(text));
+      break;
+    case LR_ADD_BNL_CONTINUE:
+      bnl_patterns.append(String(text));
+      break;
+    case LR_ADD_COMMENT_START:
+      cmt_patterns.append(String(text));
+      break;
+    case LR_ADD_COMMENT_EXCEPTION:
+      cmt_exceptions.append(String(text));
+      break;
+    case LR_ADD_PARTIAL_COMMENT:
+      cmt_partials.append(String(text));
+      break;
+    default:
+      break;
+  }
+}
+
+int LineReader::linesRead() { return lnct; }
+
+char* LineReader::allocLine(int size) {
+  char* block = new char[size + 1];
+  block[0] = '\0';  // the guard byte
+  return block + 1;
+}
+
+void LineReader::freeLine(char* ln) {
+  if (ln != nullptr) delete[] (ln - 1);
+}
+
+bool LineReader::readRawLine() {
+  if (finp != nullptr) {
+    if (fgets(buf, buf_size, finp) == nullptr) return false;
+  } else {
+    if (*fpchar == '\0') return false;
+    int n = 0;
+    while (*fpchar != '\0' && *fpchar != '\n' && n < buf_size - 2) {
+      buf[n++] = *fpchar++;
+    }
+    // The newline ends the raw line and belongs to it; at the length limit
+    // one more character fits.
+    if (*fpchar != '\0') buf[n++] = *fpchar++;
+    buf[n] = '\0';
+  }
+  lnct++;
+  return true;
+}
+
+void LineReader::readOneTrimmedFileLine() {
+  while (readRawLine()) {
+    const size_t len = strlen(buf);
+    if (len == 0) continue;
+    char* start = buf;
+    char* end = buf + len - 1;
+    if (trim) {
+      ffWsp(start);
+      // Past the newline the end may rest on the guard byte: an empty line.
+      if (*end == '\n') end--;
+      rwWsp(end);
+      end[1] = '\0';
+      if (end < start) continue;
+    }
+
+    bool whole_line_comment = false;
+    for (int i = 0; i < cmt_patterns.length(); i++) {
+      const String& pattern = cmt_patterns[i];
+      const bool partial = cmt_partials.find(pattern) >= 0;
+      char* cmt_start = nullptr;
+      if (StrCompare(start, pattern.cStr(), pattern.length()) == 0) {
+        cmt_start = start;
+      } else if (partial) {
+        cmt_start = strstr(start, pattern.cStr());
+      }
+      if (cmt_start == nullptr) continue;
+
+      bool excepted = false;
+      for (int j = 0; j < cmt_exceptions.length() && !excepted; j++) {
+        const String& exception = cmt_exceptions[j];
+        excepted = StrCompare(cmt_start, exception.cStr(), exception.length()) == 0;
+      }
+      if (excepted) continue;
+
+      if (!partial || cmt_start == start) {
+        whole_line_comment = true;
+        break;
+      }
+      // Keep an end-of-line continuation that begins the comment.
+      char* cut = cmt_start;
+      for (int j = 0; j < eol_patterns.length(); j++) {
+        char* match = matchPatternForward(cmt_start, eol_patterns[j]);
+        if (match != nullptr) {
+          cut = match;
+          break;
+        }
+      }
+      *cut = '\0';
+      break;
+    }
+    if (whole_line_comment) continue;
+
+    const size_t kept = strlen(start);
+    char* line = allocLine(static_cast<int>(kept) + 1);
+    memcpy(line, start, kept + 1);
+    file_lines.enqueue(line);
+    return;
+  }
+}
+
+bool LineReader::isWhitespace(char ch) const {
+  return ch != '\0' && whitespace.find(ch) >= 0;
+}
+
+void LineReader::ffWsp(char*& lptr) {
+  while (isWhitespace(*lptr)) lptr++;
+}
+
+void LineReader::rwWsp(char*& rptr) {
+  // The byte before the first one of a line is the zero guard byte.
+  while (isWhitespace(*rptr) && rptr[-1] != '\0') rptr--;
+}
+
+char* LineReader::matchPatternForward(char* s, const String& pattern) {
+  Tokenizer tokens(pattern, "|");
+  while (tokens.hasTokens()) {
+    const String token = tokens.next();
+    if (*s == '\0') return nullptr;
+    if (StrCompare(s, token.cStr(), token.length()) != 0) return nullptr;
+    s += token.length();
+    if (tokens.hasTokens()) ffWsp(s);
+  }
+  return s;
+}
+
+char* LineReader::matchPatternReverse(char* s, const String& pattern) {
+  StringArray sections(0);
+  Tokenizer tokens(pattern, "|");
+  while (tokens.hasTokens()) sections.append(tokens.next());
+
+  for (int i = sections.length() - 1; i >= 0; i--) {
+    const String& token = sections[i];
+    const int n = token.length();
+    // The n bytes ending at s must lie within the line: none of them may be
+    // the guard byte before its start. The scan stops at the guard.
+    for (int k = 0; k < n; k++) {
+      if (s[-k] == '\0') return nullptr;
+    }
+    if (StrCompare(token.cStr(), s - n + 1, n) != 0) return nullptr;
+    s -= n;
+    if (i > 0) rwWsp(s);
+  }
+  return s;
+}
+
+bool LineReader::getLine(String& line) {
+  line = "";
+  readOneTrimmedFileLine();
+  if (file_lines.peek() == nullptr) return false;
+
+  for (;;) {
+    readOneTrimmedFileLine();
+    char* cur_ln = file_lines.dequeue();
+    if (cur_ln == nullptr) return true;
+
+    // An empty line (left by a removed begin-of-next-line pattern) has its
+    // last character on the guard byte.
+    char* last = cur_ln + strlen(cur_ln) - 1;
+    bool eol_match = false;
+    for (int i = 0; i < eol_patterns.length(); i++) {
+      char* before = matchPatternReverse(last, eol_patterns[i]);
+      if (before != nullptr) {
+        before[1] = '\0';
+        eol_match = true;
+        break;
+      }
+    }
+    if (eol_match) {
+      line += cur_ln;
+      line += ' ';
+      freeLine(cur_ln);
+      continue;
+    }
+
+    readOneTrimmedFileLine();
+    char* next_ln = file_lines.dequeue();
+    if (next_ln == nullptr) {
+      line += cur_ln;
+      freeLine(cur_ln);
+      return true;
+    }
+    bool bnl_match = false;
+    for (int i = 0; i < bnl_patterns.length(); i++) {
+      char* after = matchPatternForward(next_ln, bnl_patterns[i]);
+      if (after != nullptr) {
+        memmove(next_ln, after, strlen(after) + 1);
+        bnl_match = true;
+        break;
+      }
+    }
+    file_lines.pushBack(next_ln);
+
+    line += cur_ln;
+    freeLine(cur_ln);
+    if (!bnl_match) return true;
+    line += ' ';
+  }
+}

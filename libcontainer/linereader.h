@@ -1,0 +1,109 @@
+#ifndef LIBCONTAINER_LINEREADER_H_
+#define LIBCONTAINER_LINEREADER_H_
+
+/// LineReader turns a text source into logical lines for a line-oriented
+/// parser. It reads a stream (with fgets) or the text of a String and, as
+/// configured, trims whitespace, drops blank lines and whole-line comments,
+/// cuts comments that start later in a line, and joins a line with the next
+/// when it ends with an end-of-line continuation pattern or the next begins
+/// with a begin-of-next-line continuation pattern.
+///
+/// A raw line holds at most max_line_length - 1 bytes; a longer input line
+/// arrives as several lines. Continuation patterns are tokens separated by
+/// "|", matched in order with any whitespace between them. The reader reads
+/// ahead: linesRead() counts raw lines taken from the input, not the line
+/// last delivered.
+///
+/// Ownership: the reader owns its raw-line buffer, its copy of in-memory
+/// input and every queued line (each sized to its text). The stream belongs
+/// to the caller and is never closed by the reader.
+///
+/// Single-threaded. Not copyable.
+
+#include <cstdio>
+
+#include "queue.h"
+#include "string.h"
+#include "stringarray.h"
+
+// The first argument of LineReader::configure.
+enum LineReaderSetting {
+  LR_SET_TRIM_LINES = 0,         // flag: non-null trims lines
+  LR_SET_WHITESPACE = 1,         // text: the whitespace set (null: empty)
+  LR_SET_CASE_SENSITIVE = 2,     // flag: non-null compares case-sensitively
+  LR_ADD_EOL_CONTINUE = 3,       // text: end-of-line continuation pattern
+  LR_ADD_BNL_CONTINUE = 4,       // text: begin-of-next-line continuation
+  LR_ADD_COMMENT_START = 5,      // text: comment-start pattern
+  LR_ADD_COMMENT_EXCEPTION = 6,  // text: cancels a comment start at its place
+  LR_ADD_PARTIAL_COMMENT = 7     // text: a comment start allowed mid-line
+};
+
+// strncmp(s1, s2, n): 0 when the first n characters agree.
+int fwcmp(const char* s1, const char* s2, int n);
+// strncasecmp(s1, s2, n): as fwcmp, ignoring letter case.
+int fwcmpi(const char* s1, const char* s2, int n);
+
+class LineReader {
+ public:
+  // Reads the open stream `finput`, which stays the caller's.
+  // REQUIRES: finput != nullptr && max_line_length >= 2
+  LineReader(FILE* finput, int max_line_length);
+  // Reads a copy of `cinput`, whose lines are separated by newlines.
+  // REQUIRES: max_line_length >= 2
+  LineReader(const String& cinput, int max_line_length);
+  // Frees every queued line and the raw-line buffer; the stream stays open.
+  virtual ~LineReader();
+
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // Applies one setting (see LineReaderSetting); other values are ignored.
+  // Texts are copied. Allowed at any time.
+  void configure(LineReaderSetting type, void* pat);
+  // The next logical line into `line` and true; false and "" at the end.
+  bool getLine(String& line);
+  // Number of raw lines taken from the input so far, read-ahead included.
+  int linesRead();
+
+ private:
+  // Common tail of both constructors: buffer, counters, default settings.
+  void setup();
+  // A new line buffer of `size` bytes. A zero guard byte sits just before
+  // it, so that backward scans stop at the start of the line.
+  char* allocLine(int size);
+  // Releases a buffer from allocLine; null is ignored.
+  void freeLine(char* ln);
+  // Reads one raw line into `buf` and counts it; false at the end of input.
+  bool readRawLine();
+  // One pull: reads, cleans and queues the next kept line, if any.
+  void readOneTrimmedFileLine();
+  // True when `ch` is in the whitespace set (the terminator never is).
+  bool isWhitespace(char ch) const;
+  // Advances `lptr` over whitespace; stops at the terminator.
+  void ffWsp(char*& lptr);
+  // Moves `rptr` back over whitespace, never before the line's first byte.
+  void rwWsp(char*& rptr);
+  // Matches `pattern` from `s`: the position just past the match, or null.
+  char* matchPatternForward(char* s, const String& pattern);
+  // Matches `pattern` ending at `s`: the position just before the match
+  // (the guard byte when the match begins the line), or null.
+  char* matchPatternReverse(char* s, const String& pattern);
+
+  int (*StrCompare)(const char*, const char*, int);
+  String fchars;
+  char* fpchar;
+  FILE* finp;
+  char* buf;
+  int buf_size;
+  Queue<char> file_lines;
+  int lnct;
+  bool trim;
+  String whitespace;
+  StringArray cmt_patterns;
+  StringArray cmt_partials;
+  StringArray cmt_exceptions;
+  StringArray eol_patterns;
+  StringArray bnl_patterns;
+};
+
+#endif  // LIBCONTAINER_LINEREADER_H_
