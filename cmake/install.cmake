@@ -1,10 +1,11 @@
-# Installation and packaging.
+# Installation of the library, and packaging.
 #
-# cmake --install puts the assembler in bin/, the static library in lib/, the
+# Beside the assembler and its manual page (installed by the top-level
+# CMakeLists.txt), cmake --install puts the static library in lib/, the
 # headers in include/libcontainer/ (so users keep writing
 # #include "libcontainer/libcontainer.h" with <prefix>/include on the include
-# path), the manual page in share/man/man1/, and a CMake package in
-# lib/cmake/libcontainer/ so that other projects can do
+# path), and a CMake package in lib/cmake/libcontainer/ so that other
+# projects can do
 #
 #   find_package(libcontainer 1.0 REQUIRED)
 #   target_link_libraries(app PRIVATE libcontainer::libcontainer)
@@ -36,14 +37,6 @@ install(FILES
   ${PROJECT_BINARY_DIR}/libcontainerConfig.cmake
   ${PROJECT_BINARY_DIR}/libcontainerConfigVersion.cmake
   DESTINATION ${LIBCONTAINER_CMAKE_DIR})
-
-if(TARGET orvix)
-  install(TARGETS orvix RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-endif()
-if(EXISTS ${PROJECT_SOURCE_DIR}/docs/orvix.1)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/orvix.1
-    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
 
 # One Debian package holds the tool and the library's development files.
 set(CPACK_PACKAGE_NAME orvix)
