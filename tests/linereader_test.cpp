@@ -65,8 +65,6 @@ const ReadCase kReadCases[] = {
      {"LOAD 5   ", "HALT"}, 4},
     {"loader blank and indented comment", kLoader, 1024,
      " \t \n\t; indented\nX", {"X"}, 3},
-    {"loader statement with label", kLoader, 1024,
-     "  start: load 5 ; set up\n", {"start: load 5 "}, 1},
     {"loader CR LF", kLoader, 1024, "load 1 \r\n\r\n\r\nhalt\r\n",
      {"load 1", "halt"}, 4},
     {"loader no final newline", kLoader, 1024, "A\nB", {"A", "B"}, 2},
@@ -89,8 +87,9 @@ const ReadCase kReadCases[] = {
      "x &\ny &", {"x &\n", "y  "}, 2},
     {"empty whitespace set", {{LR_SET_WHITESPACE, ""}}, 1024, " a \t\n",
      {" a \t"}, 1},
-    {"null whitespace set", {{LR_SET_WHITESPACE, nullptr}}, 1024, " a\n",
-     {" a"}, 1},
+    {"null whitespace set, unknown setting",
+     {{LR_SET_WHITESPACE, nullptr}, {static_cast<LineReaderSetting>(99), ""}},
+     1024, " a\n", {" a"}, 1},
     {"newline as whitespace", {{LR_SET_WHITESPACE, "\n "}}, 1024, " a \n \n",
      {"a"}, 2},
 
@@ -114,8 +113,6 @@ const ReadCase kReadCases[] = {
      "AB\nCD", {"AB", "CD"}, 2},
     {"eol empty pattern", {{LR_ADD_EOL_CONTINUE, ""}}, 1024, "a\nb\nc",
      {"a b c "}, 3},
-    {"eol only bars", {{LR_ADD_EOL_CONTINUE, "||"}}, 1024, "a\nb",
-     {"a b "}, 2},
     {"eol case-insensitive",
      {{LR_SET_CASE_SENSITIVE, nullptr}, {LR_ADD_EOL_CONTINUE, "and"}}, 1024,
      "x AND\ny\n", {"x  y"}, 2},
@@ -228,14 +225,6 @@ TEST(LineReaderTest, SettingsCopyTheirText) {
   EXPECT_STREQ(line.cStr(), "a  b");
 }
 
-TEST(LineReaderTest, UnknownSettingIsIgnored) {
-  LineReader reader(String(" a \n"), 1024);
-  reader.configure(static_cast<LineReaderSetting>(99), const_cast<char*>(""));
-  String line;
-  ASSERT_TRUE(reader.getLine(line));
-  EXPECT_STREQ(line.cStr(), "a");
-}
-
 TEST(LineReaderTest, TrimmingActsWhenALineIsPulled) {
   // Lines read ahead with trimming on keep it.
   LineReader reader(String(" a \n b \n c \n d \n"), 1024);
@@ -257,14 +246,6 @@ TEST(LineReaderTest, LeavesTheStreamOpenAndWhereItRead) {
   ASSERT_NE(fgets(rest, sizeof rest, f), nullptr);
   EXPECT_STREQ(rest, "d\n");
   fclose(f);
-}
-
-TEST(LineReaderTest, ComparisonFunctions) {
-  EXPECT_EQ(fwcmp("abc", "abd", 2), 0);
-  EXPECT_NE(fwcmp("abc", "ABC", 3), 0);
-  EXPECT_EQ(fwcmpi("abc", "ABC", 3), 0);
-  EXPECT_NE(fwcmpi("ab", "abc", 3), 0);  // a shorter text never agrees
-  EXPECT_EQ(fwcmp("x", "y", 0), 0);
 }
 
 TEST(LineReaderDeathTest, LineLengthBelowTwoIsRefused) {
