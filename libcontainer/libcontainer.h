@@ -7,6 +7,7 @@
 #include "types.h"
 #include "string.h"
 #include "tokenizer.h"
+#include "util.h"
 #include "vector.h"
 #include "stringarray.h"
 #include "containers.h"
