@@ -26,8 +26,9 @@
 #include "string.h"
 #include "stringarray.h"
 
-// The first argument of LineReader::configure.
-enum LineReaderSetting {
+// The first argument of LineReader::configure. The underlying type is fixed
+// so that any int converts to a valid value; configure ignores the others.
+enum LineReaderSetting : int {
   LR_SET_TRIM_LINES = 0,         // flag: non-null trims lines
   LR_SET_WHITESPACE = 1,         // text: the whitespace set (null: empty)
   LR_SET_CASE_SENSITIVE = 2,     // flag: non-null compares case-sensitively
