@@ -1,0 +1,213 @@
+// In-process tests of the assembler's building blocks: bitify, isinteger,
+// the loader's records, label lookup and jump addresses.
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "libcontainer/libcontainer.h"
+
+struct instruction {
+  String label;
+  String op;
+  String jmptarget;
+  int data = 0;
+};
+String bitify(int val, int bits);
+int findlabel(instruction* cmds, const String& label);
+bool isinteger(const String& str);
+int loadasm(instruction* cmds, char* fn);
+String getjmpaddr(instruction* cmds, int i);
+bool writeasm(instruction* cmds, int ncmds, char* fn);
+
+namespace {
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+// A source file in the temp directory, removed afterwards.
+struct Source {
+  std::string path;
+  explicit Source(const std::string& text) {
+    char tmpl[] = "/tmp/orvix_src_XXXXXX";
+    close(mkstemp(tmpl));
+    path = tmpl;
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  ~Source() { remove(path.c_str()); }
+};
+
+TEST(Bitify, LowBitsInTwosComplement) {
+  const struct {
+    int val, bits;
+    std::string want;
+  } cases[] = {
+      {5, 8, "00000101"},  {300, 8, "00101100"}, {-5, 8, "11111011"},
+      {-1, 3, "111"},      {9, 3, "001"},        {32, 5, "00000"},
+      {0, 0, ""},          {7, -2, ""},          {INT_MIN, 5, "00000"},
+      {INT_MIN, 33, "1" + std::string("1") + std::string(31, '0')},
+      {INT_MAX, 32, "0" + std::string(31, '1')}, {-1, 40, std::string(40, '1')},
+  };
+  for (const auto& c : cases) {
+    EXPECT_STREQ(c.want.c_str(), bitify(c.val, c.bits).cStr()) << c.val << "/" << c.bits;
+  }
+}
+
+TEST(IsInteger, DigitsAndMinusSignsOnly) {
+  const struct {
+    const char* text;
+    bool want;
+  } cases[] = {
+      {"", true},     {"-", true},     {"12", true},   {"1-2", true}, {"--7", true},
+      {"+1", false},  {"0x1F", false}, {"1 2", false}, {"x1", false}, {"\xb2", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.want, isinteger(c.text)) << c.text;
+}
+
+// One source line and the record the loader makes of it.
+struct Shape {
+  const char* line;
+  const char* label;
+  const char* op;
+  const char* jmptarget;
+  int data;
+};
+
+const Shape kShapes[] = {
+    {"start: add 5 ; note", "start", "add", "", 5},
+    {"add,5", "", "add", "", 5},
+    {"add , 5", "", "add", "", 5},
+    {"\tinc\t", "", "inc", "", 0},
+    {"sto -3", "", "sto", "", -3},
+    {"sto 1-2", "", "sto", "", 1},
+    {"sto -", "", "sto", "", 0},
+    {"sto 0x10", "", "sto", "0x10", -1},
+    {"loop :", "", "loop", ":", -1},
+    {"a:b: inc", "a:b", "inc", "", 0},
+    {": inc", "", "inc", "", 0},
+    {",,,", "", "", "", 0},
+    {"name:", "name", "", "", 0},
+    {"x: j Y", "x", "j", "Y", -1},
+    {"add 5, 7", "", "add", "", 5},
+    {"LOAD 99999999999", "", "LOAD", "", INT_MAX},
+};
+
+class LoaderShape : public testing::TestWithParam<Shape> {};
+
+TEST_P(LoaderShape, FillsOneRecord) {
+  const Shape& s = GetParam();
+  Source src("\n  ; leading comment\n\t \r\n" + std::string(s.line) + "\r\n; tail\n");
+  instruction cmds[32];
+  CaptureStdout();
+  ASSERT_EQ(1, loadasm(cmds, &src.path[0]));
+  EXPECT_EQ("Processing ZRC assembly source file '" + src.path + "'...\n", GetCapturedStdout());
+  EXPECT_STREQ(s.label, cmds[0].label.cStr());
+  EXPECT_STREQ(s.op, cmds[0].op.cStr());
+  EXPECT_STREQ(s.jmptarget, cmds[0].jmptarget.cStr());
+  EXPECT_EQ(s.data, cmds[0].data);
+  EXPECT_STREQ("", cmds[1].op.cStr());
+}
+
+void PrintTo(const Shape& s, std::ostream* os) { *os << '"' << s.line << '"'; }
+
+INSTANTIATE_TEST_SUITE_P(Statements, LoaderShape, testing::ValuesIn(kShapes));
+
+std::string Lines(const std::string& line, int n) {
+  std::string s;
+  for (int i = 0; i < n; i++) s += line;
+  return s;
+}
+
+TEST(Loader, CountsStatementsOnly) {
+  const struct {
+    std::string text;
+    int want;
+    const char* last_message;  // the last console line
+  } cases[] = {
+      {"\n; c\ninc\n\n  ;x\ndec\n", 2, "...\n"},
+      {Lines("inc\n", 32) + "\n; end\n", 32, "...\n"},
+      // A label-only line after 32 statements is a 33rd statement.
+      {Lines("inc\n", 32) + "; more\n" + "x:\n", -1,
+       "Too many statements, ZRC memory holds 32 words, aborting..\n"},
+      // A line longer than the reader's 1023 bytes arrives in two pieces.
+      {"load " + std::string(1100, '7') + "\n", 2, "...\n"},
+  };
+  for (const auto& c : cases) {
+    Source src(c.text);
+    instruction cmds[32];
+    CaptureStdout();
+    EXPECT_EQ(c.want, loadasm(cmds, &src.path[0])) << c.text.substr(0, 40);
+    std::string out = GetCapturedStdout();
+    EXPECT_EQ(c.last_message, out.substr(out.size() - strlen(c.last_message)));
+  }
+}
+
+TEST(Loader, UnreadableFileIsSilent) {
+  instruction cmds[32];
+  char path[] = "/nonexistent/dir/prog.asm";
+  CaptureStdout();
+  EXPECT_EQ(0, loadasm(cmds, path));
+  EXPECT_EQ("", GetCapturedStdout());
+}
+
+TEST(Jumps, LabelsResolveOverAllRecords) {
+  instruction cmds[32];
+  for (int i = 0; i < 32; i++) cmds[i].label.printf("l%d", i);
+  cmds[3].label = "dup";
+  cmds[7].label = "dup";
+  cmds[31].label = "far";
+  EXPECT_EQ(3, findlabel(cmds, "dup"));
+  EXPECT_EQ(31, findlabel(cmds, "far"));
+  EXPECT_EQ(-1, findlabel(cmds, "FAR"));
+  EXPECT_EQ(-1, findlabel(cmds, ""));
+
+  const struct {
+    const char* target;
+    int data;
+    const char* addr;
+    const char* console;
+  } cases[] = {
+      {"far", -1, "11111", ""},
+      {"dup", -1, "00011", ""},
+      {"", 33, "00001", ""},
+      // Negative numbers are addresses too, even with every record labelled.
+      {"", -1, "11111", ""},
+      {"", -32, "00000", ""},
+      {"nowhere", -1, "00000",
+       "Warning: Label 'nowhere' in jump statement not found, using address 0\n"},
+  };
+  for (const auto& c : cases) {
+    cmds[0].jmptarget = c.target;
+    cmds[0].data = c.data;
+    CaptureStdout();
+    EXPECT_STREQ(c.addr, getjmpaddr(cmds, 0).cStr()) << c.target << c.data;
+    EXPECT_EQ(c.console, GetCapturedStdout());
+  }
+}
+
+TEST(Writer, EmptyTableGivesAnAllZeroImage) {
+  Source out("stale");
+  instruction cmds[32];
+  CaptureStdout();
+  EXPECT_TRUE(writeasm(cmds, 0, &out.path[0]));
+  EXPECT_EQ("Generating MIF output '" + out.path + "'\n", GetCapturedStdout());
+  std::ifstream in(out.path);
+  std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  size_t begin = image.find("BEGIN\n");
+  ASSERT_NE(std::string::npos, begin);
+  std::string want;
+  char line[32];
+  for (int a = 0; a < 32; a++) {
+    snprintf(line, sizeof line, "\t%x : 0000000000 ;\n", a);
+    want += line;
+  }
+  EXPECT_EQ(want + "END;\n", image.substr(begin + 6));
+}
+
+}  // namespace
