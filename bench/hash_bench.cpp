@@ -4,6 +4,7 @@
 #include "libcontainer/libcontainer.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 #include <random>
@@ -192,6 +193,31 @@ void LookupStd(benchmark::State& state) {
   if (found != (kHit ? state.iterations() * n : 0)) state.SkipWithError("wrong lookups");
   ItemsPerIteration(state, n);
 }
+
+// The text hash alone, which both tables must use, against the map's hash:
+// the share of a lookup that no implementation of the tables can save.
+void KeyHashD(benchmark::State& state) {
+  const std::vector<std::string>& keys = KeysFor(10000).hits;
+  unsigned int sum = 0;
+  for (auto _ : state) {
+    for (const std::string& k : keys) sum += DHashFromString(k.c_str());
+  }
+  benchmark::DoNotOptimize(sum);
+  ItemsPerIteration(state, static_cast<int>(keys.size()));
+}
+BENCHMARK(KeyHashD)->Name("key_hash/DHashFromString")->Unit(benchmark::kMicrosecond);
+
+void KeyHashStd(benchmark::State& state) {
+  const std::vector<std::string>& keys = KeysFor(10000).hits;
+  size_t sum = 0;
+  std::hash<std::string> hash;
+  for (auto _ : state) {
+    for (const std::string& k : keys) sum += hash(k);
+  }
+  benchmark::DoNotOptimize(sum);
+  ItemsPerIteration(state, static_cast<int>(keys.size()));
+}
+BENCHMARK(KeyHashStd)->Name("key_hash/std::hash")->Unit(benchmark::kMicrosecond);
 
 void Sizes(benchmark::internal::Benchmark* b) {
   b->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
