@@ -188,32 +188,6 @@ TEST(HashGTest, TextKeysAreCopiedPointerKeysAreIdentities) {
   EXPECT_EQ(1, ptrs.length());
 }
 
-TEST(HashGTest, EqualKeysNewestFirstUntilResizeReversesThem) {
-  TestHash t(HashG::KEY_STRING, 0);
-  t.insert("other", P(9));
-  t.insert("k", P(1));
-  t.insert("k", P(2));
-  EXPECT_EQ(3, t.length());
-  EXPECT_EQ(P(2), t.lookup("k"));
-  EXPECT_EQ(P(2), t.remove("k"));
-  EXPECT_EQ(P(1), t.lookup("k"));
-  EXPECT_EQ(P(1), t.remove("k"));
-  EXPECT_EQ(nullptr, t.remove("k"));
-  EXPECT_EQ(1, t.length());
-
-  t.insert("k", P(1));
-  t.insert("k", P(2));
-  t.insert("k", P(3));
-  t.resize(11);
-  EXPECT_EQ(P(1), t.remove("k"));
-  EXPECT_EQ(P(2), t.remove("k"));
-  t.resize(19);
-  t.insert("k", P(4));
-  EXPECT_EQ(P(4), t.remove("k"));
-  EXPECT_EQ(P(3), t.remove("k"));
-  EXPECT_EQ(P(9), t.lookup("other"));
-}
-
 TEST(HashGTest, AutoDeleteHandsEachObjectOverExactlyOnce) {
   TestHash t(HashG::KEY_POINTER, 0);  // equal keys and shared buckets
   ExpectAutoDeleteHandsOverOnce(t, 40, 13, 3, [](int k) { return P(k); });
