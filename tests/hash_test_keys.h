@@ -1,11 +1,13 @@
 #ifndef TESTS_HASH_TEST_KEYS_H_
 #define TESTS_HASH_TEST_KEYS_H_
 
-// Keys with known hashes and data pointers made from numbers, shared by the
-// tests of the two hash tables.
+// Shared by the tests of the two hash tables: the tables with their entry
+// operations opened, keys with known hashes and data pointers made from
+// numbers.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -15,6 +17,60 @@
 
 inline Ptr P(uintptr_t v) { return reinterpret_cast<Ptr>(v); }
 inline uintptr_t V(CPtr p) { return reinterpret_cast<uintptr_t>(p); }
+
+// A hash table with its protected entry operations opened to the tests. It
+// records each object handed to deleteObj instead of freeing it.
+template <class Table>
+class OpenTable : public Table {
+ public:
+  template <class... Args>
+  explicit OpenTable(Args... args) : Table(args...) {}
+  ~OpenTable() override { this->clear(); }
+
+  using Table::first;
+  using Table::insert;
+  using Table::lookup;
+  using Table::next;
+  using Table::remove;
+
+  std::vector<Ptr> deleted;
+
+ protected:
+  void deleteObj(Ptr obj) override { deleted.push_back(obj); }
+};
+
+// With autodelete on, fills `t` with `n` new objects under key(i % keys),
+// so that keys repeat, then removes every `step`-th key: remove returns null
+// and hands deleteObj the object lookup found; an absent key hands over
+// nothing. clear hands over the rest: each object exactly once.
+template <class Table, class KeyOf>
+void ExpectAutoDeleteHandsOverOnce(Table& t, int n, int keys, int step, KeyOf key) {
+  std::vector<int*> objects;
+  t.setAutoDelete(true);
+  for (int i = 0; i < n; i++) {
+    objects.push_back(new int(i));
+    t.insert(key(i % keys), objects.back());
+  }
+  size_t removed = 0;
+  for (int k = 0; k < keys; k += step) {
+    Ptr found = t.lookup(key(k));
+    EXPECT_EQ(nullptr, t.remove(key(k)));
+    ASSERT_EQ(++removed, t.deleted.size());
+    EXPECT_EQ(found, t.deleted.back());
+  }
+  EXPECT_EQ(nullptr, t.remove(key(keys + 1000)));
+  EXPECT_EQ(removed, t.deleted.size());
+  EXPECT_EQ(n - static_cast<int>(removed), t.length());
+
+  t.clear();
+  EXPECT_EQ(0, t.length());
+  std::vector<Ptr> handed = t.deleted;
+  std::vector<Ptr> all(objects.begin(), objects.end());
+  std::sort(handed.begin(), handed.end());
+  std::sort(all.begin(), all.end());
+  EXPECT_EQ(all, handed);
+  for (int* p : objects) delete p;
+}
 
 // A text key whose DHashFromString value is `h` (1 <= h <= 2048): one byte
 // below 128, else two.

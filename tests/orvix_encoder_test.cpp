@@ -1,5 +1,8 @@
-// In-process tests of the assembler's building blocks: bitify, isinteger,
-// the loader's records, label lookup and jump addresses.
+// In-process tests of the assembler's building blocks where the edges do
+// not show through the binary: bitify and isinteger at any width or text,
+// the exact records of odd statement shapes, the statement count, and the
+// writer on an empty table. Encodings, labels, jump addresses and console
+// text are pinned end to end in orvix_e2e_test.cpp.
 
 #include <unistd.h>
 
@@ -20,10 +23,8 @@ struct instruction {
   int data = 0;
 };
 String bitify(int val, int bits);
-int findlabel(instruction* cmds, const String& label);
 bool isinteger(const String& str);
 int loadasm(instruction* cmds, char* fn);
-String getjmpaddr(instruction* cmds, int i);
 bool writeasm(instruction* cmds, int ncmds, char* fn);
 
 namespace {
@@ -48,9 +49,7 @@ TEST(Bitify, LowBitsInTwosComplement) {
     int val, bits;
     std::string want;
   } cases[] = {
-      {5, 8, "00000101"},  {300, 8, "00101100"}, {-5, 8, "11111011"},
-      {-1, 3, "111"},      {9, 3, "001"},        {32, 5, "00000"},
-      {0, 0, ""},          {7, -2, ""},          {INT_MIN, 5, "00000"},
+      {0, 0, ""}, {7, -2, ""}, {INT_MIN, 5, "00000"},
       {INT_MIN, 33, "1" + std::string("1") + std::string(31, '0')},
       {INT_MAX, 32, "0" + std::string(31, '1')}, {-1, 40, std::string(40, '1')},
   };
@@ -64,13 +63,13 @@ TEST(IsInteger, DigitsAndMinusSignsOnly) {
     const char* text;
     bool want;
   } cases[] = {
-      {"", true},     {"-", true},     {"12", true},   {"1-2", true}, {"--7", true},
-      {"+1", false},  {"0x1F", false}, {"1 2", false}, {"x1", false}, {"\xb2", false},
+      {"", true}, {"--7", true}, {"+1", false}, {"1 2", false}, {"\xb2", false},
   };
   for (const auto& c : cases) EXPECT_EQ(c.want, isinteger(c.text)) << c.text;
 }
 
-// One source line and the record the loader makes of it.
+// One source line and the record the loader makes of it: shapes whose
+// record does not show in a successful listing.
 struct Shape {
   const char* line;
   const char* label;
@@ -80,21 +79,11 @@ struct Shape {
 };
 
 const Shape kShapes[] = {
-    {"start: add 5 ; note", "start", "add", "", 5},
-    {"add,5", "", "add", "", 5},
-    {"add , 5", "", "add", "", 5},
     {"\tinc\t", "", "inc", "", 0},
-    {"sto -3", "", "sto", "", -3},
-    {"sto 1-2", "", "sto", "", 1},
-    {"sto -", "", "sto", "", 0},
-    {"sto 0x10", "", "sto", "0x10", -1},
     {"loop :", "", "loop", ":", -1},
-    {"a:b: inc", "a:b", "inc", "", 0},
-    {": inc", "", "inc", "", 0},
     {",,,", "", "", "", 0},
     {"name:", "name", "", "", 0},
-    {"x: j Y", "x", "j", "Y", -1},
-    {"add 5, 7", "", "add", "", 5},
+    // The listing cannot tell a saturated value from a wrapped one.
     {"LOAD 99999999999", "", "LOAD", "", INT_MAX},
 };
 
@@ -124,14 +113,12 @@ std::string Lines(const std::string& line, int n) {
   return s;
 }
 
-TEST(Loader, CountsStatementsOnly) {
+TEST(Loader, LabelLinesAndLongLinePiecesAreStatements) {
   const struct {
     std::string text;
     int want;
     const char* last_message;  // the last console line
   } cases[] = {
-      {"\n; c\ninc\n\n  ;x\ndec\n", 2, "...\n"},
-      {Lines("inc\n", 32) + "\n; end\n", 32, "...\n"},
       // A label-only line after 32 statements is a 33rd statement.
       {Lines("inc\n", 32) + "; more\n" + "x:\n", -1,
        "Too many statements, ZRC memory holds 32 words, aborting..\n"},
@@ -145,49 +132,6 @@ TEST(Loader, CountsStatementsOnly) {
     EXPECT_EQ(c.want, loadasm(cmds, &src.path[0])) << c.text.substr(0, 40);
     std::string out = GetCapturedStdout();
     EXPECT_EQ(c.last_message, out.substr(out.size() - strlen(c.last_message)));
-  }
-}
-
-TEST(Loader, UnreadableFileIsSilent) {
-  instruction cmds[32];
-  char path[] = "/nonexistent/dir/prog.asm";
-  CaptureStdout();
-  EXPECT_EQ(0, loadasm(cmds, path));
-  EXPECT_EQ("", GetCapturedStdout());
-}
-
-TEST(Jumps, LabelsResolveOverAllRecords) {
-  instruction cmds[32];
-  for (int i = 0; i < 32; i++) cmds[i].label.printf("l%d", i);
-  cmds[3].label = "dup";
-  cmds[7].label = "dup";
-  cmds[31].label = "far";
-  EXPECT_EQ(3, findlabel(cmds, "dup"));
-  EXPECT_EQ(31, findlabel(cmds, "far"));
-  EXPECT_EQ(-1, findlabel(cmds, "FAR"));
-  EXPECT_EQ(-1, findlabel(cmds, ""));
-
-  const struct {
-    const char* target;
-    int data;
-    const char* addr;
-    const char* console;
-  } cases[] = {
-      {"far", -1, "11111", ""},
-      {"dup", -1, "00011", ""},
-      {"", 33, "00001", ""},
-      // Negative numbers are addresses too, even with every record labelled.
-      {"", -1, "11111", ""},
-      {"", -32, "00000", ""},
-      {"nowhere", -1, "00000",
-       "Warning: Label 'nowhere' in jump statement not found, using address 0\n"},
-  };
-  for (const auto& c : cases) {
-    cmds[0].jmptarget = c.target;
-    cmds[0].data = c.data;
-    CaptureStdout();
-    EXPECT_STREQ(c.addr, getjmpaddr(cmds, 0).cStr()) << c.target << c.data;
-    EXPECT_EQ(c.console, GetCapturedStdout());
   }
 }
 
