@@ -155,9 +155,12 @@ unsigned int DHashFromString(CPtr p) {
   for (const signed char* s = static_cast<const signed char*>(p); *s != 0; s++) {
     // Bytes count as signed: 0x80..0xFF add -128..-1, modulo 2^32.
     h = (h << 4) + static_cast<unsigned int>(static_cast<int>(*s));
+    // Fold the top four bits back in, then clear them. Without a branch:
+    // XOR with zero changes nothing, and clearing the bits of g is the same
+    // as keeping the low 28 bits.
     unsigned int g = h & 0xF0000000u;
-    if (g != 0) h ^= g >> 24;
-    h &= ~g;
+    h ^= g >> 24;
+    h &= 0x0FFFFFFFu;
   }
   return h;
 }

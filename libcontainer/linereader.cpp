@@ -199,7 +199,12 @@ void LineReader::readOneTrimmedFileLine() {
 }
 
 bool LineReader::isWhitespace(char ch) const {
-  return ch != '\0' && whitespace.find(ch) >= 0;
+  // A plain scan of the short set; called for every byte trimmed.
+  if (ch == '\0') return false;
+  for (const char* w = whitespace.cStr(); *w != '\0'; w++) {
+    if (*w == ch) return true;
+  }
+  return false;
 }
 
 void LineReader::ffWsp(char*& lptr) {
@@ -243,6 +248,16 @@ char* LineReader::matchPatternReverse(char* s, const String& pattern) {
   return s;
 }
 
+// Appends a queued line to `line`. The first piece is assigned, which reuses
+// the caller's buffer instead of building a temporary String.
+static void appendText(String& line, const char* text) {
+  if (line.length() == 0) {
+    line = text;
+  } else {
+    line += String(text);
+  }
+}
+
 bool LineReader::getLine(String& line) {
   line = "";
   readOneTrimmedFileLine();
@@ -266,16 +281,18 @@ bool LineReader::getLine(String& line) {
       }
     }
     if (eol_match) {
-      line += cur_ln;
+      appendText(line, cur_ln);
       line += ' ';
       freeLine(cur_ln);
       continue;
     }
 
     readOneTrimmedFileLine();
-    char* next_ln = file_lines.dequeue();
+    // The next line stays at the front of the queue; a begin-of-next-line
+    // pattern is removed from it in place.
+    char* next_ln = file_lines.peek();
     if (next_ln == nullptr) {
-      line += cur_ln;
+      appendText(line, cur_ln);
       freeLine(cur_ln);
       return true;
     }
@@ -288,9 +305,8 @@ bool LineReader::getLine(String& line) {
         break;
       }
     }
-    file_lines.pushBack(next_ln);
 
-    line += cur_ln;
+    appendText(line, cur_ln);
     freeLine(cur_ln);
     if (!bnl_match) return true;
     line += ' ';

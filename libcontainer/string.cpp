@@ -95,28 +95,38 @@ char& String::operator[](int i) {
   return c_str[i];
 }
 
+// Makes room for a text of `new_len` bytes, keeping the current text: the
+// buffer grows to new_len + 1 bytes, twice that when `doubling` (the rule for
+// one-byte appends, so a string built byte by byte grows geometrically).
+void String::reserveForAppend(int new_len, bool doubling) {
+  if (new_len < c_capacity) return;
+  int capacity = new_len + 1;
+  if (doubling) capacity *= 2;
+  char* grown = new char[capacity];
+  memcpy(grown, c_str, c_len + 1);
+  delete[] c_str;
+  c_str = grown;
+  c_capacity = capacity;
+}
+
 String& String::operator+=(const String& s) {
-  String piece(s);  // `s` may be this string.
-  int insert_at = c_len;
-  int new_len = c_len + piece.c_len;
-  if (new_len >= c_capacity) {
-    int capacity = new_len + 1;
-    if (piece.c_len == 1) capacity *= 2;
-    char* grown = new char[capacity];
-    memcpy(grown, c_str, c_len + 1);
-    delete[] c_str;
-    c_str = grown;
-    c_capacity = capacity;
+  if (&s == this) {
+    String copy(s);  // Growing would release the text being appended.
+    return *this += copy;
   }
-  memcpy(c_str + insert_at, piece.c_str, piece.c_len + 1);
+  int new_len = c_len + s.c_len;
+  reserveForAppend(new_len, s.c_len == 1);
+  memcpy(c_str + c_len, s.c_str, s.c_len + 1);
   c_len = new_len;
   return *this;
 }
 
 String& String::operator+=(char ch) {
-  String one;
-  one = ch;
-  return *this += one;
+  // The same result as appending the one-byte String `ch`, without building it.
+  reserveForAppend(c_len + 1, true);
+  c_str[c_len++] = ch;
+  c_str[c_len] = '\0';
+  return *this;
 }
 
 bool String::printf(const char* format, ...) {

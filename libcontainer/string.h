@@ -100,6 +100,8 @@ class String {
  private:
   // Releases the buffer and allocates `capacity` fresh bytes (text lost).
   void reallocate(int capacity);
+  // Grows the buffer, text kept, so that `new_len` bytes fit.
+  void reserveForAppend(int new_len, bool doubling);
 
   char* c_str;
   int c_len;
