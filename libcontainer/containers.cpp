@@ -1,5 +1,11 @@
 #include "containers.h"
 
+#include <cassert>
+#include <cstdint>
+#include <cstring>
+
+#include "util.h"
+
 CollectionG::CollectionG() : autodelete(false) {}
 
 CollectionG::~CollectionG() {}
@@ -130,12 +136,6 @@ Ptr ListG::next() {
 // ---------------------------------------------------------------------------
 // Hash tables
 // ---------------------------------------------------------------------------
-
-#include <cassert>
-#include <cstdint>
-#include <cstring>
-
-#include "util.h"
 
 Ptr DHashDupKeyString(CPtr p) {
   const char* text = static_cast<const char*>(p);

@@ -12,6 +12,7 @@
 ///
 /// Single-threaded: no container takes a lock.
 
+#include "string.h"
 #include "types.h"
 
 // Abstract base of every generic container.
@@ -105,8 +106,6 @@ class ListG : public CollectionG {
 // ---------------------------------------------------------------------------
 // Hash tables
 // ---------------------------------------------------------------------------
-
-#include "string.h"
 
 // Smallest and largest bucket/slot count a hash table takes (the first and the
 // last entry of N_primes).
