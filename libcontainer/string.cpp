@@ -155,11 +155,11 @@ int String::find(char ch) const {
 String String::subStr(int pos, int len) const {
   if (pos < 0) pos = 0;
   if (pos >= c_len) return String();
-  int last = (len < 0) ? c_len - 1 : pos + len - 1;
-  if (last > c_len - 1) last = c_len - 1;
+  // Bytes from pos to the end, or `len` of them when fewer; compared, not
+  // added, so that no length near the int range overflows.
+  int n = (len < 0 || len > c_len - pos) ? c_len - pos : len;
   String result;
-  if (last < pos) return result;
-  int n = last - pos + 1;
+  if (n == 0) return result;
   result.reallocate(n + 1);
   memcpy(result.c_str, c_str + pos, n);
   result.c_str[n] = '\0';
@@ -171,6 +171,7 @@ String String::left(int nchars) { return subStr(0, nchars); }
 
 String String::right(int nchars) {
   if (nchars > c_len) return *this;
+  if (nchars <= 0) return String();  // Also keeps c_len - nchars in range.
   return subStr(c_len - nchars, nchars);
 }
 

@@ -2,6 +2,7 @@
 
 #include <string.h>  // The C library's header, not ours: the include rule.
 
+#include <climits>
 #include <functional>
 #include <string>
 
@@ -117,6 +118,8 @@ TEST(StringTest, ClampedSubstrings) {
   struct { int pos, len; const char* want; } subs[] = {
       {-3, 2, "he"}, {3, -1, "lo"}, {1, 100, "ello"}, {1, 0, ""}, {5, 1, ""},
       {0, 5, "hello"}, {4, 1, "o"}, {-1, -1, "hello"},
+      // Lengths near the int range clamp instead of overflowing.
+      {2, INT_MAX, "llo"}, {4, INT_MAX - 2, "o"}, {INT_MAX, 1, ""},
   };
   for (const auto& c : subs) {
     EXPECT_STREQ(s.subStr(c.pos, c.len).cStr(), c.want) << c.pos << "," << c.len;
@@ -128,6 +131,7 @@ TEST(StringTest, ClampedSubstrings) {
   EXPECT_STREQ(s.left(2).cStr(), "he");
   EXPECT_STREQ(abc.right(0).cStr(), "");
   EXPECT_STREQ(abc.right(-2).cStr(), "");
+  EXPECT_STREQ(abc.right(INT_MIN).cStr(), "");
   EXPECT_STREQ(abc.right(10).cStr(), "abc");
   EXPECT_STREQ(abc.right(2).cStr(), "bc");
   EXPECT_STREQ(abc.right(3).cStr(), "abc");
