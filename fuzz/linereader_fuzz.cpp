@@ -12,17 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "libcontainer/libcontainer.h"
 
 namespace {
-
-#define CHECK(cond)                                              \
-  do {                                                           \
-    if (!(cond)) {                                               \
-      fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__); \
-      abort();                                                   \
-    }                                                            \
-  } while (0)
 
 struct Setting {
   LineReaderSetting type;

@@ -9,17 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_check.h"
 #include "libcontainer/libcontainer.h"
 
 namespace {
-
-#define CHECK(cond)                                              \
-  do {                                                           \
-    if (!(cond)) {                                               \
-      fprintf(stderr, "check failed: %s (line %d)\n", #cond, __LINE__); \
-      abort();                                                   \
-    }                                                            \
-  } while (0)
 
 // Reference model: the queue is a vector, the cursor an index (-1 for none).
 struct Model {
