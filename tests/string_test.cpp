@@ -3,12 +3,35 @@
 #include <string.h>  // The C library's header, not ours: the include rule.
 
 #include <climits>
+#include <cstddef>
+#include <cstdlib>
 #include <functional>
+#include <new>
 #include <string>
 
 #include <gtest/gtest.h>
 
+// Array allocations are counted so that a test can tell whether an operation
+// kept its buffer: a release and a fresh allocation of the same size usually
+// return the same address, so the pointer alone does not show it.
+static int array_allocations = 0;
+
+void* operator new[](std::size_t size) {
+  array_allocations++;
+  if (void* p = malloc(size != 0 ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete[](void* p) noexcept { free(p); }
+void operator delete[](void* p, std::size_t) noexcept { free(p); }
+
 namespace {
+
+// Number of array allocations `op` makes.
+int ArrayAllocations(const std::function<void()>& op) {
+  const int before = array_allocations;
+  op();
+  return array_allocations - before;
+}
 
 // The capacity is observable only through getWriteBuffer: a request that fits
 // the capacity keeps the text, one byte more discards it (length -1). Each
@@ -69,6 +92,50 @@ TEST(StringTest, AssignmentReusesTheBuffer) {
   EXPECT_STREQ(s.cStr(), "");
   s = 'z';
   EXPECT_STREQ(s.cStr(), "z");
+}
+
+// A string of capacity `capacity` (at least 1) holding "".
+String WithCapacity(int capacity) {
+  String s(std::string(static_cast<size_t>(capacity - 1), 'x').c_str());
+  s = "";
+  return s;
+}
+
+// Assigning a text of length L needs L + 1 bytes: it reallocates to exactly
+// that when the capacity is smaller, and keeps buffer and capacity otherwise.
+// The lengths sit on both sides of the boundary, length == capacity - 1.
+TEST(StringTest, AssignmentReallocatesOnlyWhenTheTextDoesNotFit) {
+  for (int capacity : {1, 2, 5, 20}) {
+    for (int len = capacity - 2; len <= capacity + 1; len++) {
+      if (len < 0) continue;
+      const std::string text(static_cast<size_t>(len), 'a');
+      const bool grows = len + 1 > capacity;
+      const int want_capacity = grows ? len + 1 : capacity;
+      const String source(text.c_str());
+      struct {
+        const char* from;
+        std::function<void(String&)> assign;
+      } kinds[] = {
+          {"String", [&](String& s) { s = source; }},
+          {"char*", [&](String& s) { s = text.c_str(); }},
+      };
+      for (const auto& kind : kinds) {
+        SCOPED_TRACE(testing::Message() << kind.from << ", capacity " << capacity
+                                        << ", length " << len);
+        String s = WithCapacity(capacity);
+        const char* old_buffer = s.cStr();
+        const int allocations = ArrayAllocations([&] { kind.assign(s); });
+        EXPECT_EQ(allocations, grows ? 1 : 0);
+        if (!grows) {
+          EXPECT_EQ(s.cStr(), old_buffer);
+        }
+        EXPECT_EQ(s.length(), len);
+        EXPECT_EQ(text, s.cStr());
+        ExpectCapacity([&] { String t = WithCapacity(capacity); kind.assign(t); return t; },
+                       want_capacity);
+      }
+    }
+  }
 }
 
 TEST(StringTest, SelfAppendAndSelfAssign) {
@@ -147,6 +214,16 @@ TEST(StringTest, Truncate) {
   EXPECT_STREQ(s.cStr(), "he");
   EXPECT_EQ(s.length(), 2);
   ExpectCapacity([] { String t("hello"); t.truncate(0); return t; }, 6);
+
+  // Every length from 0 up cuts; the buffer stays.
+  for (int len = 0; len <= 5; len++) {
+    String t("hello");
+    const char* buffer = t.cStr();
+    t.truncate(len);
+    EXPECT_EQ(t.length(), len);
+    EXPECT_EQ(std::string("hello", static_cast<size_t>(len)), t.cStr());
+    EXPECT_EQ(t.cStr(), buffer);
+  }
 }
 
 TEST(StringTest, CaseMapping) {
