@@ -12,16 +12,8 @@
 #include <sstream>
 #include <string>
 
-#include "libcontainer/libcontainer.h"
-
-struct instruction {
-  String label;
-  String op;
-  String jmptarget;
-  int data = 0;
-};
-int loadasm(instruction* cmds, char* fn);
-bool writeasm(instruction* cmds, int ncmds, char* fn);
+// The assembler itself, without its main (the build defines ORVIX_NO_MAIN).
+#include "orvix/orvix.cpp"
 
 namespace {
 

@@ -14,18 +14,8 @@
 
 #include <gtest/gtest.h>
 
-#include "libcontainer/libcontainer.h"
-
-struct instruction {
-  String label;
-  String op;
-  String jmptarget;
-  int data = 0;
-};
-String bitify(int val, int bits);
-bool isinteger(const String& str);
-int loadasm(instruction* cmds, char* fn);
-bool writeasm(instruction* cmds, int ncmds, char* fn);
+// The assembler itself, without its main (the build defines ORVIX_NO_MAIN).
+#include "orvix/orvix.cpp"
 
 namespace {
 
