@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ostream>
@@ -131,6 +132,11 @@ const ReadCase kReadCases[] = {
      "A\n+\nB\n", {"A ", "B"}, 3},
     {"bnl chain", {{LR_ADD_BNL_CONTINUE, "..|."}}, 1024,
      "a\n.. .b\n...c\nd\n", {"a b c", "d"}, 4},
+    {"bnl case-insensitive",
+     {{LR_SET_CASE_SENSITIVE, nullptr}, {LR_ADD_BNL_CONTINUE, "and|so"}}, 1024,
+     "x\nAnD  sO y\nAND so z\nw\n", {"x  y  z", "w"}, 4},
+    {"bnl case-sensitive", {{LR_ADD_BNL_CONTINUE, "and"}}, 1024,
+     "x\nAND y\nand z\n", {"x", "AND y  z"}, 3},
 
     // Comments.
     {"comment start only at line start",
@@ -161,6 +167,17 @@ const ReadCase kReadCases[] = {
       {LR_ADD_PARTIAL_COMMENT, ";"},
       {LR_ADD_EOL_CONTINUE, ";;"}},
      1024, "ADD 1 ;; note\nSUB 2\n", {"ADD 1  SUB 2"}, 2},
+    {"eol pattern begins the comment, case-insensitive",
+     {{LR_SET_CASE_SENSITIVE, nullptr},
+      {LR_ADD_COMMENT_START, ";"},
+      {LR_ADD_PARTIAL_COMMENT, ";"},
+      {LR_ADD_EOL_CONTINUE, ";cont"}},
+     1024, "ADD 1 ;CONT note\nSUB 2 ;Cont\nHALT\n", {"ADD 1  SUB 2  HALT"}, 3},
+    {"eol pattern begins the comment, case-sensitive",
+     {{LR_ADD_COMMENT_START, ";"},
+      {LR_ADD_PARTIAL_COMMENT, ";"},
+      {LR_ADD_EOL_CONTINUE, ";cont"}},
+     1024, "ADD 1 ;CONT note\nSUB 2 ;cont\nHALT\n", {"ADD 1 ", "SUB 2  HALT"}, 3},
     {"eol hidden behind blank and comment",
      {{LR_ADD_COMMENT_START, ";"},
       {LR_ADD_PARTIAL_COMMENT, ";"},
@@ -213,6 +230,36 @@ TEST(LineReaderTest, ReadsAheadOfTheCaller) {
   ASSERT_TRUE(reader.getLine(line));
   EXPECT_STREQ(line.cStr(), "2");
   EXPECT_EQ(reader.linesRead(), 5);
+}
+
+// Each call pulls once more than it consumes and once for the look at the
+// next line: three pulls for a line without continuations, so the count is
+// 3k after the k-th getLine (two lines more queued per call) until the input
+// runs out. A pull that skips blank or comment lines counts those as well.
+TEST(LineReaderTest, ReadAheadCountInTheMiddleOfALongInput) {
+  const int kLines = 40;
+  struct {
+    const char* name;
+    const char* before_each_line;  // skipped by every pull
+    int raw_per_pull;
+  } variants[] = {{"plain lines", "", 1}, {"comment before each line", "; c\n", 2},
+                  {"blank before each line", " \t\n", 2}};
+  for (const auto& v : variants) {
+    SCOPED_TRACE(v.name);
+    std::string input;
+    for (int i = 1; i <= kLines; i++) input += v.before_each_line + std::to_string(i) + "\n";
+    const int total = kLines * v.raw_per_pull;
+    LineReader reader(String(input.c_str()), 1024);
+    Apply(reader, kLoader);
+    String line;
+    for (int k = 1; k <= kLines; k++) {
+      ASSERT_TRUE(reader.getLine(line)) << k;
+      EXPECT_EQ(std::to_string(k), line.cStr());
+      EXPECT_EQ(reader.linesRead(), std::min(v.raw_per_pull * 3 * k, total)) << k;
+    }
+    EXPECT_FALSE(reader.getLine(line));
+    EXPECT_EQ(reader.linesRead(), total);
+  }
 }
 
 TEST(LineReaderTest, SettingsCopyTheirText) {
