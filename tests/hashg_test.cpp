@@ -62,22 +62,49 @@ void InsertHashes(TestHash& t, HashG::DKeyType type,
   }
 }
 
+bool IsPrime(unsigned int n) {
+  if (n < 2) return false;
+  for (unsigned int d = 2; d <= n / d; d++) {
+    if (n % d == 0) return false;
+  }
+  return true;
+}
+
 TEST(PrimeTableTest, GetLargerPrime) {
-  ASSERT_EQ(34u, N_num_primes);
-  EXPECT_EQ(11u, N_primes[0]);
-  EXPECT_EQ(13845163u, N_primes[N_num_primes - 1]);
   EXPECT_EQ(DHASH_MIN_SIZE, static_cast<int>(N_primes[0]));
   EXPECT_EQ(DHASH_MAX_SIZE, static_cast<int>(N_primes[N_num_primes - 1]));
 
   struct {
     unsigned int x, larger;
-  } cases[] = {{0, 11}, {100, 109}, {256, 367}, {13845163, 13845163}, {4294967295u, 13845163}};
+  } cases[] = {{0, 11}, {10, 11}, {11, 19}, {100, 109}, {256, 367}, {13845162, 13845163},
+               {13845163, 13845163}, {4294967295u, 13845163}};
   for (const auto& c : cases) EXPECT_EQ(c.larger, GetLargerPrime(c.x)) << c.x;
+}
 
-  // Every step goes to the very next entry.
-  for (unsigned int i = 0; i + 1 < N_num_primes; i++) {
-    EXPECT_EQ(N_primes[i], GetLargerPrime(N_primes[i] - 1));
-    EXPECT_EQ(N_primes[i + 1], GetLargerPrime(N_primes[i]));
+// The table sizes, written out on their own so that a wrong entry in the
+// library's table shows even when it is still a prime in ascending order.
+const unsigned int kTableSizes[] = {
+    11,      19,      37,      73,      109,     163,     251,
+    367,     557,     823,     1237,    1861,    2777,    4177,
+    6247,    9371,    14057,   21089,   31627,   47431,   71143,
+    106721,  160073,  240101,  360163,  540217,  810343,  1215497,
+    1823231, 2734867, 4102283, 6153409, 9230113, 13845163};
+
+TEST(PrimeTableTest, EveryEntry) {
+  const unsigned int n = sizeof kTableSizes / sizeof kTableSizes[0];
+  ASSERT_EQ(n, N_num_primes);
+  for (unsigned int i = 0; i < n; i++) {
+    SCOPED_TRACE(testing::Message() << "entry " << i << ", " << kTableSizes[i]);
+    const unsigned int p = N_primes[i];
+    EXPECT_EQ(kTableSizes[i], p);
+    EXPECT_TRUE(IsPrime(p));
+    if (i > 0) {
+      EXPECT_LT(N_primes[i - 1], p);
+    }
+    // Every size is reached from just below it and steps to the next one;
+    // the largest stays.
+    EXPECT_EQ(kTableSizes[i], GetLargerPrime(kTableSizes[i] - 1));
+    EXPECT_EQ(kTableSizes[i + 1 < n ? i + 1 : i], GetLargerPrime(kTableSizes[i]));
   }
 }
 
