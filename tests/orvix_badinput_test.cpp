@@ -249,7 +249,9 @@ TEST_P(OrvixBadInputTest, Case) {
 
   std::vector<std::string> args = {src};
   if (row.output != Output::kNone) args.push_back(out);
-  ProcessRun run = RunOrvix(dir_, args, uid);
+  RunOptions options;
+  options.uid = uid;
+  Outcome run = RunOrvix(dir_, args, options);
 
   std::string expected = std::string(kBanner2) + row.console;
   ReplaceAll(expected, "{src}", src);

@@ -130,7 +130,7 @@ TEST_P(OrvixRun, ConsoleStatusAndImage) {
   ScratchDir d;
   if (c.source) WriteFile(d.path / "in.asm", *c.source);
   if (c.old_mif) WriteFile(d.path / "out.mif", c.old_mif);
-  ProcessRun r = RunOrvix(d.path, c.args);
+  Outcome r = RunOrvix(d.path, c.args);
   EXPECT_EQ(c.console, r.out);
   EXPECT_EQ(c.status, r.status);
   switch (c.mif) {
@@ -191,7 +191,7 @@ class OrvixEncoding : public testing::TestWithParam<Encoding> {};
 TEST_P(OrvixEncoding, ListsTheWords) {
   ScratchDir d;
   WriteFile(d.path / "in.asm", std::string(GetParam().source) + "\n");
-  ProcessRun r = RunOrvix(d.path, {"in.asm"});
+  Outcome r = RunOrvix(d.path, {"in.asm"});
   EXPECT_EQ(0, r.status);
   EXPECT_EQ(Gen("<stdout>") + GetParam().listing, r.out);
 }
@@ -215,7 +215,7 @@ std::string StatementWords(const std::string& mif) {
 class OrvixExample : public testing::TestWithParam<const char*> {
  protected:
   // Assembles examples/<name>.asm into <name>.mif in `d`; returns the run.
-  ProcessRun Assemble(const ScratchDir& d) {
+  Outcome Assemble(const ScratchDir& d) {
     const char* root = getenv("ORVIX_SOURCE_DIR");
     EXPECT_NE(nullptr, root);
     fs::path examples = fs::path(root ? root : ".") / "examples";
@@ -229,7 +229,7 @@ class OrvixExample : public testing::TestWithParam<const char*> {
 
 TEST_P(OrvixExample, MatchesItsExpectedImage) {
   ScratchDir d;
-  ProcessRun r = Assemble(d);
+  Outcome r = Assemble(d);
   EXPECT_EQ(0, r.status);
   EXPECT_EQ(expected_, ReadFile(d.path / (name_ + ".mif")));
   EXPECT_EQ(kBanner + "Processing ZRC assembly source file '" + name_ + ".asm'...\n" +
@@ -241,9 +241,9 @@ TEST_P(OrvixExample, MatchesItsExpectedImage) {
 TEST_P(OrvixExample, SrecCatReadsTheListedWords) {
   if (system("command -v srec_cat >/dev/null 2>&1") != 0) GTEST_SKIP() << "no srec_cat";
   ScratchDir d;
-  ProcessRun r = Assemble(d);
+  Outcome r = Assemble(d);
   ASSERT_EQ(0, r.status);
-  ProcessRun dump = RunProcess(d.path, {"srec_cat", name_ + ".mif", "-mif", "-o", "-", "-hex-dump"});
+  Outcome dump = RunProcess(d.path, {"srec_cat", name_ + ".mif", "-mif", "-o", "-", "-hex-dump"});
   ASSERT_EQ(0, dump.status);
   // Lines read "addr: b0 b1 ...  #ascii"; each word is two bytes, low first.
   std::vector<int> bytes;

@@ -1,15 +1,19 @@
-// What the tests that run the orvix binary share: reading and writing files,
-// the MIF image orvix writes for a list of content lines, a scratch
-// directory, and one run of a program with its console captured.
+// What the tests that run the orvix binary share: files, the MIF image orvix
+// writes for a list of content lines, a scratch directory, and one run of a
+// program with its console captured.
 
 #ifndef ORVIX_TESTS_ORVIX_RUN_H_
 #define ORVIX_TESTS_ORVIX_RUN_H_
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -23,6 +27,9 @@
 
 namespace orvix_test {
 
+// The banner after its first line, which names the version.
+const std::string kBanner = "Supporting basic ZRC and parallel ZRC extensions.\n\n";
+
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -33,6 +40,7 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;
+  out.close();
   ASSERT_TRUE(out.good()) << path;
 }
 
@@ -63,52 +71,125 @@ inline std::string MifImage(const std::string& path, const std::vector<std::stri
   return s + "END;\n";
 }
 
-// A fresh directory under the temporary directory, removed with everything in
-// it. Mode 0755, so that an unprivileged user can reach files inside.
+// The names in directory `dir`, sorted.
+inline std::vector<std::string> DirEntries(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A fresh directory under the temporary directory ($TMPDIR or /tmp), removed
+// with everything in it. Mode 0755, so that an unprivileged user can reach
+// the files inside.
 struct ScratchDir {
   std::filesystem::path path;
   ScratchDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "orvix_test_XXXXXX").string();
-    path = mkdtemp(&tmpl[0]);
+    if (mkdtemp(&tmpl[0]) == nullptr) {
+      ADD_FAILURE() << "mkdtemp " << tmpl << ": " << strerror(errno);
+      return;
+    }
+    path = tmpl;
     std::filesystem::permissions(path, std::filesystem::perms(0755));
   }
-  ~ScratchDir() { std::filesystem::remove_all(path); }
+  ~ScratchDir() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
 };
 
-struct ProcessRun {
-  std::string out;      // everything written to standard output
+// How to start a process.
+struct RunOptions {
+  uid_t uid = geteuid();            // run as this user (and group of the same number)
+  std::string stdin_path = "/dev/null";
+  std::string stdout_path;          // "" captures standard output; else it goes there
+  bool close_stdout = false;        // start with standard output closed
+  long long file_size_limit = -1;   // RLIMIT_FSIZE in bytes, SIGXFSZ ignored; -1: none
+};
+
+// One finished process.
+struct Outcome {
+  std::string out;      // standard output, when captured
+  std::string err;      // standard error
   int status = -1;      // exit status; 128 + signal when killed
-  long max_rss_kb = 0;  // peak resident memory of the process
+  long max_rss_kb = 0;  // peak resident memory
   double seconds = 0;   // wall-clock time
 };
 
-// Runs argv[0] (searched in PATH) in `dir`, standard input /dev/null,
-// standard output captured; as user `uid` when that is not the current one.
-inline ProcessRun RunProcess(const std::filesystem::path& dir,
-                             const std::vector<std::string>& argv, uid_t uid = geteuid()) {
+// Reads everything from the two descriptors until both are closed.
+inline void Drain(int out_fd, int err_fd, std::string& out, std::string& err) {
+  char buf[4096];
+  fd_set fds;
+  while (out_fd >= 0 || err_fd >= 0) {
+    FD_ZERO(&fds);
+    if (out_fd >= 0) FD_SET(out_fd, &fds);
+    if (err_fd >= 0) FD_SET(err_fd, &fds);
+    if (select(std::max(out_fd, err_fd) + 1, &fds, nullptr, nullptr, nullptr) < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    for (int* fd : {&out_fd, &err_fd}) {
+      if (*fd < 0 || !FD_ISSET(*fd, &fds)) continue;
+      ssize_t n = read(*fd, buf, sizeof buf);
+      if (n > 0) {
+        (fd == &out_fd ? out : err).append(buf, static_cast<size_t>(n));
+      } else {
+        close(*fd);
+        *fd = -1;
+      }
+    }
+  }
+}
+
+// Runs argv[0] (searched in PATH) in `dir` as `options` say.
+inline Outcome RunProcess(const std::filesystem::path& dir, const std::vector<std::string>& argv,
+                          const RunOptions& options = {}) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
 
-  ProcessRun run;
-  int fds[2];
-  if (pipe(fds) != 0) return run;
+  Outcome run;
+  int out[2], err[2];
+  if (pipe(out) != 0) return run;
+  if (pipe(err) != 0) {
+    close(out[0]);
+    close(out[1]);
+    return run;
+  }
   auto start = std::chrono::steady_clock::now();
   pid_t pid = fork();
   if (pid == 0) {
-    int in = open("/dev/null", O_RDONLY);
-    if (in < 0 || dup2(in, 0) < 0 || dup2(fds[1], 1) < 0) _exit(126);
-    close(fds[0]);
-    close(fds[1]);
-    if (uid != geteuid() && (setgid(uid) != 0 || setuid(uid) != 0)) _exit(126);
+    int in = open(options.stdin_path.c_str(), O_RDONLY);
+    if (in < 0 || dup2(in, 0) < 0 || dup2(err[1], 2) < 0) _exit(126);
+    if (options.close_stdout) {
+      close(1);
+    } else if (!options.stdout_path.empty()) {
+      int fd = open(options.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0 || dup2(fd, 1) < 0) _exit(126);
+    } else if (dup2(out[1], 1) < 0) {
+      _exit(126);
+    }
+    for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+    if (options.file_size_limit >= 0) {
+      signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+      struct rlimit limit;
+      limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(options.file_size_limit);
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
+    if (options.uid != geteuid() && (setgid(options.uid) != 0 || setuid(options.uid) != 0)) {
+      _exit(126);
+    }
     if (chdir(dir.c_str()) == 0) execvp(args[0], args.data());
     _exit(127);
   }
-  close(fds[1]);
-  char buf[4096];
-  ssize_t n;
-  while ((n = read(fds[0], buf, sizeof buf)) > 0) run.out.append(buf, n);
-  close(fds[0]);
+  close(out[1]);
+  close(err[1]);
+  Drain(out[0], err[0], run.out, run.err);
   int status = 0;
   struct rusage usage;
   if (pid < 0 || wait4(pid, &status, 0, &usage) != pid) return run;
@@ -118,22 +199,32 @@ inline ProcessRun RunProcess(const std::filesystem::path& dir,
   return run;
 }
 
-// The orvix binary under test.
+// The orvix binary under test ($ORVIX_BIN).
 inline std::string OrvixBin() {
   const char* bin = getenv("ORVIX_BIN");
   EXPECT_NE(nullptr, bin) << "ORVIX_BIN not set";
   return bin ? bin : "orvix";
 }
 
-// Runs orvix with `args` in `dir`, checks the first console line by its
-// "ZRC Assembler." prefix and removes it from the captured text.
-inline ProcessRun RunOrvix(const std::filesystem::path& dir, std::vector<std::string> args,
-                           uid_t uid = geteuid()) {
+// The source tree ($ORVIX_SOURCE_DIR), for the example programs.
+inline std::filesystem::path SourceDir() {
+  const char* root = getenv("ORVIX_SOURCE_DIR");
+  EXPECT_NE(nullptr, root) << "ORVIX_SOURCE_DIR not set";
+  return root ? root : ".";
+}
+
+// Runs orvix with `args` in `dir`. When standard output is captured, checks
+// the first console line by its "ZRC Assembler." prefix and removes it, so
+// that `out` starts with kBanner.
+inline Outcome RunOrvix(const std::filesystem::path& dir, std::vector<std::string> args,
+                        const RunOptions& options = {}) {
   args.insert(args.begin(), OrvixBin());
-  ProcessRun run = RunProcess(dir, args, uid);
-  EXPECT_EQ(0u, run.out.rfind("ZRC Assembler.", 0)) << run.out;
-  size_t eol = run.out.find('\n');
-  run.out.erase(0, eol == std::string::npos ? run.out.size() : eol + 1);
+  Outcome run = RunProcess(dir, args, options);
+  if (options.stdout_path.empty() && !options.close_stdout) {
+    EXPECT_EQ(0u, run.out.rfind("ZRC Assembler.", 0)) << run.out;
+    size_t eol = run.out.find('\n');
+    run.out.erase(0, eol == std::string::npos ? run.out.size() : eol + 1);
+  }
   return run;
 }
 
