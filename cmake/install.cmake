@@ -1,18 +1,21 @@
 # Installation of the library, and packaging.
 #
-# Beside the assembler and its manual page (installed by the top-level
-# CMakeLists.txt), cmake --install puts the static library in lib/, the
-# headers in include/libcontainer/ (so users keep writing
+# Beside the assembler, its manual page and the licence (installed by the
+# top-level CMakeLists.txt), cmake --install puts the static library in lib/,
+# the headers in include/libcontainer/ (so users keep writing
 # #include "libcontainer/libcontainer.h" with <prefix>/include on the include
-# path), and a CMake package in lib/cmake/libcontainer/ so that other
-# projects can do
+# path), a CMake package in lib/cmake/libcontainer/ so that other projects can
+# do
 #
-#   find_package(libcontainer 1.0 REQUIRED)
+#   find_package(libcontainer REQUIRED)
 #   target_link_libraries(app PRIVATE libcontainer::libcontainer)
+#
+# and a pkg-config file in lib/pkgconfig/ for builds without CMake:
+#
+#   c++ -std=c++17 app.cpp $(pkg-config --cflags --libs libcontainer)
 #
 # cpack -G DEB wraps the same tree into a Debian package.
 
-include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(LIBCONTAINER_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/libcontainer)
@@ -38,6 +41,16 @@ install(FILES
   ${PROJECT_BINARY_DIR}/libcontainerConfigVersion.cmake
   DESTINATION ${LIBCONTAINER_CMAKE_DIR})
 
+set(LIBCONTAINER_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+# The way up from the pkg-config directory to the prefix ("../.." for
+# lib/pkgconfig).
+file(RELATIVE_PATH LIBCONTAINER_PC_TO_PREFIX
+  /prefix/${LIBCONTAINER_PKGCONFIG_DIR} /prefix)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/libcontainer.pc.in
+  ${PROJECT_BINARY_DIR}/libcontainer.pc @ONLY)
+install(FILES ${PROJECT_BINARY_DIR}/libcontainer.pc
+  DESTINATION ${LIBCONTAINER_PKGCONFIG_DIR})
+
 # One Debian package holds the tool and the library's development files.
 set(CPACK_PACKAGE_NAME orvix)
 set(CPACK_PACKAGE_VENDOR "orvix project")
@@ -47,7 +60,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 set(CPACK_PACKAGE_DESCRIPTION
   "orvix turns ZRC assembly source into a 32-word MIF memory image for FPGA
 tools. The package also holds libcontainer, the small C++ text and container
-library orvix is built on (static library, headers and CMake package).")
+library orvix is built on (static library, headers, CMake package and
+pkg-config file).")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_GENERATOR DEB)
@@ -55,7 +69,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 # Depends: the run-time libraries of the binary, found by dpkg-shlibdeps.
-# Recommends: the headers and the CMake package need a compiler and CMake.
+# Recommends: the headers need a compiler, the CMake package CMake and the
+# pkg-config file pkg-config.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "g++, cmake")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "g++, cmake, pkg-config")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/CPackProjectConfig.cmake)
 include(CPack)

@@ -1,7 +1,9 @@
-# Installs the built project into a fresh prefix, then configures, builds and
-# runs tests/consumer against that prefix with find_package, and runs the
-# installed assembler on an example. Run with cmake -P and the variables
-# BUILD_DIR, SOURCE_DIR, WORK_DIR, CXX, CXX_FLAGS and LINKER_FLAGS.
+# Installs the built project into a fresh prefix, then builds and runs
+# tests/consumer against that prefix twice, once as a CMake project with
+# find_package and once with a plain compiler line and pkg-config, and runs
+# the installed assembler on an example. Run with cmake -P and the variables
+# BUILD_DIR, SOURCE_DIR, WORK_DIR, VERSION (the project's), CXX, PKG_CONFIG,
+# CXX_FLAGS and LINKER_FLAGS.
 set(prefix ${WORK_DIR}/prefix)
 file(REMOVE_RECURSE ${WORK_DIR})
 
@@ -20,13 +22,19 @@ foreach(file
     include/libcontainer/string.h
     lib/cmake/libcontainer/libcontainerConfig.cmake
     lib/cmake/libcontainer/libcontainerConfigVersion.cmake
-    lib/cmake/libcontainer/libcontainerTargets.cmake)
+    lib/cmake/libcontainer/libcontainerTargets.cmake
+    lib/pkgconfig/libcontainer.pc
+    bin/orvix
+    share/man/man1/orvix.1.gz
+    share/doc/orvix/copyright)
   if(NOT EXISTS ${prefix}/${file})
     message(FATAL_ERROR "not installed: ${file}")
   endif()
 endforeach()
-if(EXISTS ${SOURCE_DIR}/docs/orvix.1 AND NOT EXISTS ${prefix}/share/man/man1/orvix.1)
-  message(FATAL_ERROR "not installed: the manual page")
+file(READ ${prefix}/share/doc/orvix/copyright copyright)
+file(READ ${SOURCE_DIR}/LICENSE license)
+if(NOT copyright STREQUAL license)
+  message(FATAL_ERROR "share/doc/orvix/copyright is not the LICENSE file")
 endif()
 if(EXISTS ${prefix}/include/string.h)
   message(FATAL_ERROR "a library header landed directly in include/")
@@ -34,21 +42,33 @@ endif()
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer -B ${WORK_DIR}/build
   -DCMAKE_PREFIX_PATH=${prefix}
+  -DLIBCONTAINER_VERSION=${VERSION}
   -DCMAKE_CXX_COMPILER=${CXX}
   "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
   "-DCMAKE_EXE_LINKER_FLAGS=${LINKER_FLAGS}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 run(${WORK_DIR}/build/consumer)
 
-if(EXISTS ${prefix}/bin/orvix)
-  run(${prefix}/bin/orvix ${SOURCE_DIR}/examples/counter.asm ${WORK_DIR}/counter.mif)
-  # The first line names the output path; the rest is the image itself.
-  file(STRINGS ${WORK_DIR}/counter.mif got)
-  file(STRINGS ${SOURCE_DIR}/examples/counter.mif want)
-  list(REMOVE_AT got 0)
-  list(REMOVE_AT want 0)
-  if(NOT got STREQUAL want)
-    message(FATAL_ERROR "installed orvix: counter.mif differs from the example")
-  endif()
+# The same program built the way a project without CMake does, by a shell
+# line that asks pkg-config for the flags.
+set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
+execute_process(COMMAND ${PKG_CONFIG} --modversion libcontainer
+  OUTPUT_VARIABLE pc_version OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0 OR NOT pc_version STREQUAL VERSION)
+  message(FATAL_ERROR "pkg-config: libcontainer version '${pc_version}', want '${VERSION}'")
+endif()
+run(sh -c "\"$1\" -std=c++17 ${CXX_FLAGS} ${LINKER_FLAGS} -o \"$2\" \"$3\" \
+  $(\"$4\" --cflags --libs libcontainer)" sh
+  ${CXX} ${WORK_DIR}/consumer_pc ${SOURCE_DIR}/tests/consumer/main.cpp ${PKG_CONFIG})
+run(${WORK_DIR}/consumer_pc)
+
+run(${prefix}/bin/orvix ${SOURCE_DIR}/examples/counter.asm ${WORK_DIR}/counter.mif)
+# The first line names the output path; the rest is the image itself.
+file(STRINGS ${WORK_DIR}/counter.mif got)
+file(STRINGS ${SOURCE_DIR}/examples/counter.mif want)
+list(REMOVE_AT got 0)
+list(REMOVE_AT want 0)
+if(NOT got STREQUAL want)
+  message(FATAL_ERROR "installed orvix: counter.mif differs from the example")
 endif()
 file(REMOVE_RECURSE ${WORK_DIR})
