@@ -825,8 +825,7 @@ struct Option {
 static const Option kOptions[] = {
     {'o', "output", "FILE", OPT_OUTPUT, "write the image to FILE (then only the source may follow)"},
     {'f', "format", "FORMAT", OPT_FORMAT, "the image format (see below); mif by default"},
-    {'W', "warnings", nullptr, OPT_WARNINGS,
-     "report what the assembler would pass over in silence, by source line"},
+    {'W', "warnings", nullptr, OPT_WARNINGS, "report probable mistakes, each by its source line"},
     {'\0', "strict", nullptr, OPT_STRICT, "as -W, and fail the run when anything is reported"},
     {'h', "help", nullptr, OPT_HELP, "print this help and exit"},
     {'V', "version", nullptr, OPT_VERSION, "print the version and exit"},
@@ -978,7 +977,8 @@ static CommandAction readcommandline(int argc, char** argv, CommandLine& cl, Str
 
 // The exit status of a run that would end with `status`: 1 when the console
 // listing could not be written in full, which is then said on standard error.
-static int finish(int status) {
+// Unused where the file is included without its main.
+[[maybe_unused]] static int finish(int status) {
   if (fflush(stdout) != 0 || ferror(stdout)) {
     fprintf(stderr, "orvix: Error writing to standard output.\n");
     return 1;
@@ -988,7 +988,7 @@ static int finish(int status) {
 
 // One run of the assembler with the command line `argv`; returns the exit
 // status before the console is checked.
-static int run(int argc, char** argv) {
+[[maybe_unused]] static int run(int argc, char** argv) {
   instruction cmds[kMemoryWords];
   CommandLine cl;
   String error;
