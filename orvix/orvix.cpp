@@ -264,7 +264,7 @@ class SourceLines {
   // 1-based number of the current line.
   long number() const { return number_; }
   // Bytes of the current line read so far, without its LF or CR LF.
-  long long length() const { return length_ - (last_ == '\r' && ended_ ? 1 : 0); }
+  long long length() const { return length_ - (last_ == '\r' && newline_ ? 1 : 0); }
   // True when the current line held a NUL byte so far.
   bool hasNul() const { return nul_; }
   // True when the source or the reader's stream reported a read error.
@@ -284,6 +284,7 @@ class SourceLines {
   long long length_ = 0;  // bytes before the newline, CR included
   char last_ = '\0';      // the last byte before the newline
   bool ended_ = true;     // the current line's newline (or the source end) was read
+  bool newline_ = false;  // the current line ended in a newline
   bool nul_ = false;
   bool failed_ = false;
 };
@@ -312,6 +313,7 @@ bool SourceLines::next() {
   length_ = 0;
   last_ = '\0';
   ended_ = false;
+  newline_ = false;
   nul_ = false;
   // The reader saw the end of input at the previous line's end.
   clearerr(lines_);
@@ -336,7 +338,7 @@ ssize_t SourceLines::read(void* cookie, char* buf, size_t size) {
     self->last_ = from[text - 1];
     if (memchr(from, '\0', text) != nullptr) self->nul_ = true;
   }
-  if (newline != nullptr) self->ended_ = true;
+  if (newline != nullptr) self->ended_ = self->newline_ = true;
   memcpy(buf, from, n);
   self->chunk_pos_ += n;
   return static_cast<ssize_t>(n);
