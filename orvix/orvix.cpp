@@ -702,7 +702,9 @@ static bool writeimagefile(const char* path, const ImageFormat& format, const Im
   String target;
   if (!followlinks(path, target)) return false;
   struct stat st;
-  const bool exists = stat(target.cStr(), &st) == 0;
+  // What the path itself reaches: /dev/stdout on a pipe leads, link by link,
+  // to a name ("pipe:[...]") that is no path.
+  const bool exists = stat(path, &st) == 0;
   if (exists && !S_ISREG(st.st_mode)) {
     FILE* fp = fopen(path, "w");
     return fp != nullptr && finishimage(fp, format, image, false);
