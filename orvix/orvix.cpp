@@ -776,6 +776,8 @@ static bool writeimage(instruction* cmds, int ncmds, const char* fn, const Image
   }
 
   const Image image = {fn, cmds, words, ncmds};
+  // The listing comes before an image written to the console (/dev/stdout).
+  fflush(stdout);
   bool ok = fn == nullptr || writeimagefile(fn, format, image);
   if (!ok) printf("Cannot write %s output '%s', aborting..\n", format.title, fn);
   fflush(stdout);
