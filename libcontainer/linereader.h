@@ -10,13 +10,22 @@
 ///
 /// A raw line holds at most max_line_length - 1 bytes; a longer input line
 /// arrives as several lines. Continuation patterns are tokens separated by
-/// "|", matched in order with any whitespace between them. The reader reads
-/// ahead: linesRead() counts raw lines taken from the input, not the line
-/// last delivered.
+/// "|", matched in order with any whitespace between them.
+///
+/// Memory: the reader reads ahead and keeps what it has read queued, so its
+/// memory grows with the input. Each getLine pulls one cleaned line more than
+/// it consumes, plus one for every look at the following line, so a call
+/// that joins nothing pulls three lines and hands back one: about two lines
+/// more stay queued per call, until the input is exhausted (at most about two
+/// thirds of the kept lines are queued at once). This pull order is part of
+/// the reader's behaviour, visible through linesRead(), which counts the raw
+/// lines taken from the input, read-ahead included, not the line last
+/// delivered; the reader does not bound it.
 ///
 /// Ownership: the reader owns its raw-line buffer, its copy of in-memory
-/// input and every queued line (each sized to its text). The stream belongs
-/// to the caller and is never closed by the reader.
+/// input and every queued line (each sized to its text), and frees the
+/// queued lines as getLine consumes them or when it is destroyed. The stream
+/// belongs to the caller and is never closed by the reader.
 ///
 /// Single-threaded. Not copyable.
 
@@ -58,8 +67,7 @@ class LineReader {
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;
 
-  // Applies one setting (see LineReaderSetting); other values are ignored.
-  // Texts are copied. Allowed at any time.
+  // Applies one setting (see LineReaderSetting), copying texts, at any time.
   void configure(LineReaderSetting type, void* pat);
   // The next logical line into `line` and true; false and "" at the end.
   bool getLine(String& line);
