@@ -1,18 +1,24 @@
-// The orvix binary against hostile and unusual inputs and output paths, one
-// table row per case: the exact console text after the banner line, the exit
-// status, and what became of the output path.
-#include <dirent.h>
+// The orvix binary against hostile and unusual inputs, output paths and
+// consoles, one table row per case: the exact console text after the banner
+// line, standard error, the exit status, what became of the output path, and
+// that the directory holds nothing the run was not asked to leave there.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "tests/orvix_run.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -27,52 +33,90 @@ std::string EarlierImage(const std::string& path) {
   return MifImage(path, {"\t0 : 1100100000 ; -- \t\tinc 0"});
 }
 
-enum class Output {
-  kNone,        // no output argument
-  kFile,        // <dir>/out.mif
-  kDirectory,   // <dir>/outdir, an existing directory
-  kMissingDir,  // <dir>/nowhere/out.mif
-  kReadOnly,    // <dir>/out.mif, mode 0444, written by an unprivileged user
-  kDevFull,     // /dev/full: opens, but every write fails
-};
+// Makes a source or an output path under the scratch directory given and
+// returns the path to pass on the command line.
+using Maker = std::function<std::string(const std::string& dir)>;
 
 enum class Result {
-  kAbsent,    // nothing exists at the output path
-  kKept,      // the earlier image is still there, byte for byte
-  kImage,     // the new image with `content`
-  kEmptyDir,  // still an empty directory
-  kDevice,    // a device: nothing to look at
+  kAbsent,      // nothing exists at the output path
+  kKept,        // the earlier image is still there, byte for byte
+  kImage,       // the new image with `content` (at `image_at` for a link)
+  kEmptyDir,    // still an empty directory
+  kDevice,      // a device: nothing to look at
+  kSourceKept,  // the output path is the source, which keeps its bytes
+  kFifoImage,   // a reader of the FIFO received the new image
 };
+
+enum class Console { kCaptured, kDevFull, kClosed };
 
 struct Row {
   const char* name;
-  // Makes the source under the directory given and returns its path.
-  std::function<std::string(const std::string&)> source;
-  Output output;
-  bool earlier_image;  // the output path holds an earlier image before the run
+  Maker source;
+  Maker output;  // null: no output argument
   // The console after the banner line; {src} and {out} stand for the paths.
   std::string console;
   int status;
   Result result;
-  std::vector<std::string> content;  // content lines of the new image
-};
+  std::vector<std::string> content = {};  // content lines of the new image
+  std::string err = "";                   // standard error
+  Console stdout_to = Console::kCaptured;
+  long long file_size_limit = -1;
+  int umask = -1;
+  int mode = -1;                 // permission bits of the image afterwards; -1: any
+  const char* image_at = nullptr;  // where a link's image lands, in the directory
+  bool unprivileged = false;       // run as an ordinary user even under root
 
-std::string Fixed(const std::string& name, const std::string& bytes, const std::string& dir) {
-  std::string path = dir + "/" + name;
-  WriteFile(path, bytes);
-  return path;
-}
+  Row& Err(const std::string& text) { err = text; return *this; }
+  Row& Stdout(Console to) { stdout_to = to; return *this; }
+  Row& SizeLimit(long long bytes) { file_size_limit = bytes; return *this; }
+  Row& Umask(int bits) { umask = bits; return *this; }
+  Row& Mode(int bits) { mode = bits; return *this; }
+  Row& ImageAt(const char* name) { image_at = name; return *this; }
+  Row& Unprivileged() { unprivileged = true; return *this; }
+};
 
 void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
 
-// A source file `name` holding what `make` returns, made when the row runs.
-std::function<std::string(const std::string&)> Source(const char* name,
-                                                      std::function<std::string()> make) {
-  return [name, make](const std::string& dir) { return Fixed(name, make(), dir); };
+// A file `name` holding what `make` returns, made when the row runs.
+Maker Source(const char* name, std::function<std::string()> make) {
+  return [name, make](const std::string& dir) {
+    WriteFile(dir + "/" + name, make());
+    return dir + "/" + name;
+  };
 }
 
-std::function<std::string(const std::string&)> Source(const char* name, const std::string& bytes) {
+Maker Source(const char* name, const std::string& bytes) {
   return Source(name, [bytes] { return bytes; });
+}
+
+// A path that is passed on as it is; nothing is made.
+Maker Fixed(const std::string& path) {
+  return [path](const std::string&) { return path; };
+}
+
+// <dir>/<name>, made by nothing.
+Maker InDir(const char* name) {
+  return [name](const std::string& dir) { return dir + "/" + name; };
+}
+
+// <dir>/<name> holding an earlier image, with permission bits `mode`.
+Maker Earlier(const char* name, mode_t mode = 0644) {
+  return [name, mode](const std::string& dir) {
+    std::string path = dir + "/" + name;
+    WriteFile(path, EarlierImage(path));
+    chmod(path.c_str(), mode);
+    return path;
+  };
+}
+
+// <dir>/<name>, a symbolic link to `target` (relative to the directory).
+Maker Link(const char* name, const char* target, bool earlier_target) {
+  return [=](const std::string& dir) {
+    std::string path = dir + "/" + name;
+    if (earlier_target) WriteFile(dir + "/" + target, EarlierImage(path));
+    EXPECT_EQ(0, symlink(target, path.c_str()));
+    return path;
+  };
 }
 
 template <size_t N>
@@ -91,8 +135,8 @@ const char kBinary[] =
 const char kNulLines[] = "load 5\0; junk\nadd 3\0\0\0x\n\0inc\nj 0\n";
 
 const char kStatement[] = "load 5\n";
+const std::vector<std::string> kStatementImage = {"\t0 : 1000000101 ; -- \t\tload 5"};
 
-const char kBanner2[] = "Supporting basic ZRC and parallel ZRC extensions.\n\n";
 const char kProcessing[] = "Processing ZRC assembly source file '{src}'...\n";
 const char kReadError[] = "orvix: Error reading source file {src}.\n";
 const char kGenerating[] = "Generating MIF output '{out}'\n";
@@ -100,6 +144,8 @@ const char kCannotWrite[] =
     "Cannot write MIF output '{out}', aborting..\n"
     "orvix: Error generating machine code.\n";
 const char kTooMany[] = "Too many statements, ZRC memory holds 32 words, aborting..\n";
+const char kIsSource[] = "orvix: Output file {out} is the source file.\n";
+const char kStdoutFailed[] = "orvix: Error writing to standard output.\n";
 
 std::string Cat(std::initializer_list<std::string> parts) {
   std::string s;
@@ -107,52 +153,52 @@ std::string Cat(std::initializer_list<std::string> parts) {
   return s;
 }
 
+// The console of a run that writes the one statement of kStatement.
+const std::string kWritten = Cat({kProcessing, kGenerating, "1000000101\n"});
+const std::string kNotWritten = kWritten + kCannotWrite;
+
 const std::vector<Row>& Rows() {
   // A long line is read in pieces of 1023 bytes.
   static const std::vector<Row> rows = {
-      {"missing_source", [](const std::string& dir) { return dir + "/missing.asm"; },
-       Output::kFile, false, kReadError, 1, Result::kAbsent, {}},
-      {"missing_source_keeps_output", [](const std::string& dir) { return dir + "/missing.asm"; },
-       Output::kFile, true, kReadError, 1, Result::kKept, {}},
-      // A directory opens for reading on Linux; the first read fails, which
-      // ends the input like an empty file.
-      {"directory_source",
+      {"MissingSourceKeepsTheOldImage", InDir("missing.asm"), Earlier("out.mif"), kReadError, 1,
+       Result::kKept},
+      // A directory opens for reading on Linux, and its first read fails.
+      {"DirectorySource",
        [](const std::string& dir) {
          std::string path = dir + "/srcdir";
          mkdir(path.c_str(), 0755);
          return path;
        },
-       Output::kFile, false, Cat({kProcessing, kReadError}), 1, Result::kAbsent, {}},
-      {"dev_null_source", [](const std::string&) { return std::string("/dev/null"); },
-       Output::kFile, true, Cat({kProcessing, kReadError}), 1, Result::kKept, {}},
+       InDir("out.mif"),
+       Cat({kProcessing, "Error reading ZRC assembly source file '{src}', aborting..\n",
+            kReadError}),
+       1, Result::kAbsent},
+      {"DevNullSource", Fixed("/dev/null"), Earlier("out.mif"), Cat({kProcessing, kReadError}), 1,
+       Result::kKept},
       // A NUL byte ends the text of its line; the first line's text is not an
       // instruction.
-      {"binary_source",
-       Source("binary.asm", Bytes(kBinary)),
-       Output::kFile, true,
+      {"BinarySource", Source("binary.asm", Bytes(kBinary)), Earlier("out.mif"),
        Cat({kProcessing, kGenerating,
             "Unknown ZRC instruction '\x7f" "ELF\x02\x01\x01', aborting..\n",
             "orvix: Error generating machine code.\n"}),
-       1, Result::kKept, {}},
-      {"nul_bytes_in_lines",
-       Source("nul.asm", Bytes(kNulLines)),
-       Output::kFile, true,
+       1, Result::kKept},
+      {"NulBytesInLines", Source("nul.asm", Bytes(kNulLines)), Earlier("out.mif"),
        Cat({kProcessing, kGenerating, "1000000101\n0011000011\n0001000000\n"}), 0,
        Result::kImage,
        {"\t0 : 1000000101 ; -- \t\tload 5", "\t1 : 0011000011 ; -- \t\tadd 3",
         "\t2 : 0001000000 ; -- \t\tj 0"}},
       // 10 MB of blanks in whole pieces, then the statement in a piece of its
       // own: every blank piece is skipped.
-      {"blank_line_10mb",
+      {"BlankLine10Mb",
        Source("blank10mb.asm", [] { return Repeat(" ", 1023 * 10250) + "load 1\n"; }),
-       Output::kFile, false, Cat({kProcessing, kGenerating, "1000000001\n"}), 0,
-       Result::kImage, {"\t0 : 1000000001 ; -- \t\tload 1"}},
+       InDir("out.mif"), Cat({kProcessing, kGenerating, "1000000001\n"}), 0, Result::kImage,
+       {"\t0 : 1000000001 ; -- \t\tload 1"}},
       // Each 1023-byte piece of a 10 MB word is a statement of its own: far
       // more than memory holds.
-      {"word_line_10mb", Source("word10mb.asm", [] { return Repeat("x", 10 << 20) + "\n"; }),
-       Output::kFile, true, Cat({kProcessing, kTooMany, kReadError}), 1, Result::kKept, {}},
+      {"WordLine10Mb", Source("word10mb.asm", [] { return Repeat("x", 10 << 20) + "\n"; }),
+       Earlier("out.mif"), Cat({kProcessing, kTooMany, kReadError}), 1, Result::kKept},
       // 1 GiB of NUL bytes, sparse: every piece reads as an empty line.
-      {"sparse_1gb_of_nul",
+      {"Sparse1GbOfNul",
        [](const std::string& dir) {
          std::string path = dir + "/sparse.asm";
          int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -160,33 +206,100 @@ const std::vector<Row>& Rows() {
          close(fd);
          return path;
        },
-       Output::kFile, false, Cat({kProcessing, kReadError}), 1, Result::kAbsent, {}},
-      {"comments_100k_then_statement",
+       InDir("out.mif"), Cat({kProcessing, kReadError}), 1, Result::kAbsent},
+      {"Comments100kThenStatement",
        Source("comments.asm",
               [] { return Repeat("\n  ; a comment line\n \t\r\n;\n", 25000) + "  inc ; last\n"; }),
-       Output::kFile, false, Cat({kProcessing, kGenerating, "1100100000\n"}), 0,
-       Result::kImage, {"\t0 : 1100100000 ; -- \t\tinc 0"}},
-      {"thirty_three_statements", Source("long.asm", Repeat("inc\n", 33)), Output::kFile, true,
-       Cat({kProcessing, kTooMany, kReadError}), 1, Result::kKept, {}},
-      {"unknown_mnemonic_keeps_output", Source("unknown.asm", "load 5\nLOAD 6\n"),
-       Output::kFile, true,
-       Cat({kProcessing, kGenerating, "1000000101\n",
-            "Unknown ZRC instruction 'LOAD', aborting..\n",
-            "orvix: Error generating machine code.\n"}),
-       1, Result::kKept, {}},
-      {"no_output_path", Source("ok.asm", kStatement), Output::kNone, false,
-       Cat({kProcessing, "Generating MIF output '<stdout>'\n", "1000000101\n"}), 0,
-       Result::kAbsent, {}},
-      {"output_is_directory", Source("ok.asm", kStatement), Output::kDirectory, false,
-       Cat({kProcessing, kGenerating, "1000000101\n", kCannotWrite}), 1, Result::kEmptyDir, {}},
-      {"output_in_missing_directory", Source("ok.asm", kStatement), Output::kMissingDir, false,
-       Cat({kProcessing, kGenerating, "1000000101\n", kCannotWrite}), 1, Result::kAbsent, {}},
-      {"output_read_only", Source("ok.asm", kStatement), Output::kReadOnly, true,
-       Cat({kProcessing, kGenerating, "1000000101\n", kCannotWrite}), 1, Result::kKept, {}},
-      // /dev/full opens; the full device shows when the buffered image is
-      // written out at the close.
-      {"output_dev_full", Source("ok.asm", kStatement), Output::kDevFull, false,
-       Cat({kProcessing, kGenerating, "1000000101\n", kCannotWrite}), 1, Result::kDevice, {}},
+       InDir("out.mif"), Cat({kProcessing, kGenerating, "1100100000\n"}), 0, Result::kImage,
+       {"\t0 : 1100100000 ; -- \t\tinc 0"}},
+
+      // The output path names the source: refused before anything is read.
+      {"OutputIsTheSourcePath", Source("prog.asm", kStatement), InDir("prog.asm"), kIsSource, 1,
+       Result::kSourceKept},
+      {"OutputIsTheSourceSpelledOtherwise",
+       [](const std::string& dir) {
+         WriteFile(dir + "/prog.asm", kStatement);
+         return std::string("prog.asm");
+       },
+       InDir("./prog.asm"), kIsSource, 1, Result::kSourceKept},
+      {"OutputIsALinkToTheSource", Source("prog.asm", kStatement),
+       Link("link.asm", "prog.asm", false), kIsSource, 1, Result::kSourceKept},
+      {"OutputIsAHardLinkToTheSource", Source("prog.asm", kStatement),
+       [](const std::string& dir) {
+         std::string path = dir + "/hard.asm";
+         EXPECT_EQ(0, link((dir + "/prog.asm").c_str(), path.c_str()));
+         return path;
+       },
+       kIsSource, 1, Result::kSourceKept},
+
+      // Regular files are replaced whole; their permission bits stay.
+      {"ReplacedImageKeepsMode0640", Source("ok.asm", kStatement), Earlier("out.mif", 0640),
+       kWritten, 0, Result::kImage, kStatementImage},
+      {"ReplacedImageKeepsMode0604", Source("ok.asm", kStatement), Earlier("out.mif", 0604),
+       kWritten, 0, Result::kImage, kStatementImage},
+      Row{"NewImageGetsModeByUmask", Source("ok.asm", kStatement), InDir("out.mif"), kWritten, 0,
+          Result::kImage, kStatementImage}
+          .Umask(002)
+          .Mode(0664),
+      Row{"LinkIsFollowed", Source("ok.asm", kStatement), Link("out.mif", "target.mif", true),
+          kWritten, 0, Result::kImage, kStatementImage}
+          .ImageAt("target.mif"),
+      Row{"DanglingLinkCreatesItsTarget", Source("ok.asm", kStatement),
+          Link("out.mif", "new.mif", false), kWritten, 0, Result::kImage, kStatementImage}
+          .ImageAt("new.mif"),
+      // A write that fails part way leaves the earlier image and no partial one.
+      Row{"FileSizeLimitKeepsTheOldImage", Source("ok.asm", kStatement), Earlier("out.mif"),
+          kNotWritten, 1, Result::kKept}
+          .SizeLimit(200),
+      {"OutputIsDirectory", Source("ok.asm", kStatement),
+       [](const std::string& dir) {
+         EXPECT_EQ(mkdir((dir + "/outdir").c_str(), 0755), 0);
+         return dir + "/outdir";
+       },
+       kNotWritten, 1, Result::kEmptyDir},
+      {"OutputInMissingDirectory", Source("ok.asm", kStatement), InDir("nowhere/out.mif"),
+       kNotWritten, 1, Result::kAbsent},
+      // A file the user may not write is refused, though its directory might
+      // take a new one.
+      Row{"OutputReadOnly", Source("ok.asm", kStatement), Earlier("out.mif", 0444), kNotWritten,
+          1, Result::kKept}
+          .Unprivileged(),
+      // Devices and FIFOs are written in place. /dev/full opens; the full
+      // device shows when the buffered image is written out.
+      {"OutputDevFull", Source("ok.asm", kStatement), Fixed("/dev/full"), kNotWritten, 1,
+       Result::kDevice},
+      {"OutputDevNull", Source("ok.asm", kStatement), Fixed("/dev/null"), kWritten, 0,
+       Result::kDevice},
+      {"OutputDevStdout", Source("ok.asm", kStatement), Fixed("/dev/stdout"),
+       kWritten + MifImage("/dev/stdout", kStatementImage), 0, Result::kDevice},
+      {"OutputFifo", Source("ok.asm", kStatement),
+       [](const std::string& dir) {
+         EXPECT_EQ(0, mkfifo((dir + "/out.fifo").c_str(), 0644));
+         return dir + "/out.fifo";
+       },
+       kWritten, 0, Result::kFifoImage, kStatementImage},
+
+      // A console that cannot be written fails the run; standard error says so.
+      Row{"StdoutFullWithImage", Source("ok.asm", kStatement), InDir("out.mif"), "", 1,
+          Result::kImage, kStatementImage}
+          .Stdout(Console::kDevFull)
+          .Err(kStdoutFailed),
+      Row{"StdoutFullWithoutOutput", Source("ok.asm", kStatement), nullptr, "", 1,
+          Result::kAbsent}
+          .Stdout(Console::kDevFull)
+          .Err(kStdoutFailed),
+      Row{"StdoutFullFailedAssembly", Source("bad.asm", "bad\n"), Earlier("out.mif"), "", 1,
+          Result::kKept}
+          .Stdout(Console::kDevFull)
+          .Err(kStdoutFailed),
+      Row{"StdoutClosedWithImage", Source("ok.asm", kStatement), Earlier("out.mif"), "", 1,
+          Result::kImage, kStatementImage}
+          .Stdout(Console::kClosed)
+          .Err(kStdoutFailed),
+      Row{"StdoutClosedWithoutOutput", Source("ok.asm", kStatement), nullptr, "", 1,
+          Result::kAbsent}
+          .Stdout(Console::kClosed)
+          .Err(kStdoutFailed),
   };
   return rows;
 }
@@ -197,69 +310,88 @@ void ReplaceAll(std::string& s, const std::string& from, const std::string& to) 
   }
 }
 
-class OrvixBadInputTest : public ::testing::TestWithParam<Row> {
+// `path` as seen from `dir`, where orvix runs.
+std::string InRunDir(const std::string& dir, const std::string& path) {
+  return path[0] == '/' ? path : dir + "/" + path;
+}
+
+// Reads everything written to the FIFO `path` while it lives; Finish makes
+// sure the reader ends even when no writer ever opened the FIFO.
+class FifoReader {
+ public:
+  explicit FifoReader(const std::string& path)
+      : path_(path), thread_([this] {
+          int fd = open(path_.c_str(), O_RDONLY);
+          char buf[4096];
+          ssize_t n;
+          while (fd >= 0 && (n = read(fd, buf, sizeof buf)) > 0) bytes_.append(buf, n);
+          if (fd >= 0) close(fd);
+          done_ = true;
+        }) {}
+  std::string Finish() {
+    while (!done_) {
+      int fd = open(path_.c_str(), O_WRONLY | O_NONBLOCK);
+      if (fd >= 0) close(fd);
+      usleep(1000);
+    }
+    thread_.join();
+    return bytes_;
+  }
+
+ private:
+  std::string path_;
+  std::string bytes_;
+  std::atomic<bool> done_{false};
+  std::thread thread_;
+};
+
+class BadInput : public testing::TestWithParam<Row> {
  protected:
   ScratchDir scratch_;
   const std::string dir_ = scratch_.path.string();
 };
 
-bool IsEmptyDirectory(const std::string& path) {
-  DIR* d = opendir(path.c_str());
-  if (d == nullptr) return false;
-  int entries = 0;
-  while (readdir(d) != nullptr) entries++;
-  closedir(d);
-  return entries == 2;  // "." and ".."
-}
-
-TEST_P(OrvixBadInputTest, Case) {
+TEST_P(BadInput, ConsoleStatusAndFiles) {
   const Row& row = GetParam();
   const std::string src = row.source(dir_);
-  uid_t uid = geteuid();
+  const std::string out = row.output ? row.output(dir_) : "";
 
-  std::string out;
-  switch (row.output) {
-    case Output::kNone:
-      break;
-    case Output::kFile:
-      out = dir_ + "/out.mif";
-      break;
-    case Output::kDirectory:
-      out = dir_ + "/outdir";
-      ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
-      break;
-    case Output::kMissingDir:
-      out = dir_ + "/nowhere/out.mif";
-      break;
-    case Output::kReadOnly:
-      out = dir_ + "/out.mif";
-      if (uid == 0) {
-        if (access(OrvixBin().c_str(), X_OK) != 0) GTEST_SKIP() << "binary not reachable";
-        uid = kNobody;  // root writes through mode 0444; an ordinary user cannot
-      }
-      break;
-    case Output::kDevFull:
-      out = "/dev/full";
-      break;
+  RunOptions options;
+  options.file_size_limit = row.file_size_limit;
+  options.umask = row.umask;
+  if (row.stdout_to == Console::kDevFull) options.stdout_path = "/dev/full";
+  options.close_stdout = row.stdout_to == Console::kClosed;
+  if (row.unprivileged && geteuid() == 0) {
+    // Root writes through mode 0444; an ordinary user cannot. The copy of the
+    // binary lets that user run it wherever the build tree lies.
+    options.uid = kNobody;
+    options.program = dir_ + "/orvix";
+    fs::copy_file(OrvixBin(), options.program);
+    fs::permissions(options.program, fs::perms(0755));
   }
-  if (row.earlier_image) WriteFile(out, EarlierImage(out));
-  if (row.output == Output::kReadOnly) {
-    ASSERT_EQ(chmod(out.c_str(), 0444), 0);
+  const std::string source_bytes = row.result == Result::kSourceKept ? ReadFile(InRunDir(dir_, src)) : "";
+  struct stat before, st;
+  const bool existed = !out.empty() && lstat(InRunDir(dir_, out).c_str(), &before) == 0;
+  std::set<std::string> entries;
+  for (const std::string& name : DirEntries(dir_)) entries.insert(name);
+  const std::string image_path = InRunDir(dir_, row.image_at ? row.image_at : out);
+  if (row.result == Result::kImage && fs::path(image_path).parent_path() == dir_) {
+    entries.insert(fs::path(image_path).filename().string());
   }
 
   std::vector<std::string> args = {src};
-  if (row.output != Output::kNone) args.push_back(out);
-  RunOptions options;
-  options.uid = uid;
+  if (!out.empty()) args.push_back(out);
+  std::unique_ptr<FifoReader> fifo;
+  if (row.result == Result::kFifoImage) fifo.reset(new FifoReader(out));
   Outcome run = RunOrvix(dir_, args, options);
 
-  std::string expected = std::string(kBanner2) + row.console;
+  std::string expected = row.stdout_to == Console::kCaptured ? kBanner + row.console : "";
   ReplaceAll(expected, "{src}", src);
   ReplaceAll(expected, "{out}", out);
-  EXPECT_EQ(run.out, expected);
-  EXPECT_EQ(run.status, row.status);
+  EXPECT_EQ(expected, run.out);
+  EXPECT_EQ(row.err, run.err);
+  EXPECT_EQ(row.status, run.status);
 
-  struct stat st;
   switch (row.result) {
     case Result::kAbsent:
       if (!out.empty()) {
@@ -267,17 +399,38 @@ TEST_P(OrvixBadInputTest, Case) {
       }
       break;
     case Result::kKept:
-      EXPECT_EQ(ReadFile(out), EarlierImage(out));
+      EXPECT_EQ(EarlierImage(out), ReadFile(out));
       break;
     case Result::kImage:
-      EXPECT_EQ(ReadFile(out), MifImage(out, row.content));
+      EXPECT_EQ(MifImage(out, row.content), ReadFile(image_path));
       break;
     case Result::kEmptyDir:
-      EXPECT_TRUE(IsEmptyDirectory(out));
+      EXPECT_TRUE(fs::is_directory(out) && fs::is_empty(out));
       break;
     case Result::kDevice:
       break;
+    case Result::kSourceKept:
+      EXPECT_EQ(source_bytes, ReadFile(InRunDir(dir_, src)));
+      break;
+    case Result::kFifoImage:
+      EXPECT_EQ(MifImage(out, row.content), fifo->Finish());
+      break;
   }
+  // What the output path named is still of its kind (a link stays a link);
+  // its permission bits are as the row says.
+  if (existed) {
+    ASSERT_EQ(0, lstat(InRunDir(dir_, out).c_str(), &st));
+    EXPECT_EQ(before.st_mode & S_IFMT, st.st_mode & S_IFMT);
+    if (!S_ISLNK(st.st_mode)) {
+      EXPECT_EQ(before.st_mode & 07777, st.st_mode & 07777);
+    }
+  }
+  if (row.mode >= 0) {
+    ASSERT_EQ(0, stat(image_path.c_str(), &st));
+    EXPECT_EQ(row.mode, static_cast<int>(st.st_mode & 07777));
+  }
+  // No temporary or partial file is left beside the source and the image.
+  EXPECT_EQ(std::vector<std::string>(entries.begin(), entries.end()), DirEntries(dir_));
 
   // Large inputs stream through a fixed buffer: no run may need memory in
   // proportion to its input, nor take long.
@@ -285,8 +438,8 @@ TEST_P(OrvixBadInputTest, Case) {
   EXPECT_LT(run.seconds, 60.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Matrix, OrvixBadInputTest, ::testing::ValuesIn(Rows()),
-                         [](const ::testing::TestParamInfo<Row>& info) {
+INSTANTIATE_TEST_SUITE_P(Matrix, BadInput, testing::ValuesIn(Rows()),
+                         [](const testing::TestParamInfo<Row>& info) {
                            return std::string(info.param.name);
                          });
 

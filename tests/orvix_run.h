@@ -110,6 +110,8 @@ struct RunOptions {
   std::string stdout_path;          // "" captures standard output; else it goes there
   bool close_stdout = false;        // start with standard output closed
   long long file_size_limit = -1;   // RLIMIT_FSIZE in bytes, SIGXFSZ ignored; -1: none
+  int umask = -1;                   // file mode creation mask; -1: the caller's
+  std::string program;              // RunOrvix: the binary to run; "": OrvixBin()
 };
 
 // One finished process.
@@ -181,6 +183,7 @@ inline Outcome RunProcess(const std::filesystem::path& dir, const std::vector<st
       limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(options.file_size_limit);
       if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     }
+    if (options.umask >= 0) ::umask(static_cast<mode_t>(options.umask));
     if (options.uid != geteuid() && (setgid(options.uid) != 0 || setuid(options.uid) != 0)) {
       _exit(126);
     }
@@ -213,12 +216,12 @@ inline std::filesystem::path SourceDir() {
   return root ? root : ".";
 }
 
-// Runs orvix with `args` in `dir`. When standard output is captured, checks
-// the first console line by its "ZRC Assembler." prefix and removes it, so
-// that `out` starts with kBanner.
+// Runs orvix (options.program, else $ORVIX_BIN) with `args` in `dir`. When
+// standard output is captured, checks the first console line by its
+// "ZRC Assembler." prefix and removes it, so that `out` starts with kBanner.
 inline Outcome RunOrvix(const std::filesystem::path& dir, std::vector<std::string> args,
                         const RunOptions& options = {}) {
-  args.insert(args.begin(), OrvixBin());
+  args.insert(args.begin(), options.program.empty() ? OrvixBin() : options.program);
   Outcome run = RunProcess(dir, args, options);
   if (options.stdout_path.empty() && !options.close_stdout) {
     EXPECT_EQ(0u, run.out.rfind("ZRC Assembler.", 0)) << run.out;
