@@ -326,6 +326,9 @@ const std::vector<Case> kLines = {
      0},
     {"LastLineEndsInCarriageReturn", "inc\r\ninc 7\r", "",
      kInc + NoOperand(2, "inc", "7") + kInc, 0},
+    // A carriage return without a newline after it is part of the line.
+    {"LongLastLineEndsInCarriageReturn", "inc" + Repeat(" ", 1020) + "\r", LongLine(1, 1024),
+     kInc, 0},
     {"LongLastLineWithoutNewline", "inc\n" + kThreePieces, LongLine(2, 2051),
      kInc + NoOperand(2, "inc", "1") + kInc + NoOperand(2, "inc", "2") + kInc +
          NoOperand(2, "inc", "3") + kInc,
