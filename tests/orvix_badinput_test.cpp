@@ -62,7 +62,7 @@ struct Row {
   Console stdout_to = Console::kCaptured;
   long long file_size_limit = -1;
   int umask = -1;
-  int mode = -1;                 // permission bits of the image afterwards; -1: any
+  int mode = -1;                   // permission bits of the image afterwards; -1: any
   const char* image_at = nullptr;  // where a link's image lands, in the directory
   bool unprivileged = false;       // run as an ordinary user even under root
 
@@ -369,7 +369,8 @@ TEST_P(BadInput, ConsoleStatusAndFiles) {
     fs::copy_file(OrvixBin(), options.program);
     fs::permissions(options.program, fs::perms(0755));
   }
-  const std::string source_bytes = row.result == Result::kSourceKept ? ReadFile(InRunDir(dir_, src)) : "";
+  const std::string source_bytes =
+      row.result == Result::kSourceKept ? ReadFile(InRunDir(dir_, src)) : "";
   struct stat before, st;
   const bool existed = !out.empty() && lstat(InRunDir(dir_, out).c_str(), &before) == 0;
   std::set<std::string> entries;
