@@ -152,43 +152,7 @@ void LineReader::readOneTrimmedFileLine() {
       end[1] = '\0';
       if (end < start) continue;
     }
-
-    bool whole_line_comment = false;
-    for (int i = 0; i < cmt_patterns.length(); i++) {
-      const String& pattern = cmt_patterns[i];
-      const bool partial = cmt_partials.find(pattern) >= 0;
-      char* cmt_start = nullptr;
-      if (StrCompare(start, pattern.cStr(), pattern.length()) == 0) {
-        cmt_start = start;
-      } else if (partial) {
-        cmt_start = strstr(start, pattern.cStr());
-      }
-      if (cmt_start == nullptr) continue;
-
-      bool excepted = false;
-      for (int j = 0; j < cmt_exceptions.length() && !excepted; j++) {
-        const String& exception = cmt_exceptions[j];
-        excepted = StrCompare(cmt_start, exception.cStr(), exception.length()) == 0;
-      }
-      if (excepted) continue;
-
-      if (!partial || cmt_start == start) {
-        whole_line_comment = true;
-        break;
-      }
-      // Keep an end-of-line continuation that begins the comment.
-      char* cut = cmt_start;
-      for (int j = 0; j < eol_patterns.length(); j++) {
-        char* match = matchPatternForward(cmt_start, eol_patterns[j]);
-        if (match != nullptr) {
-          cut = match;
-          break;
-        }
-      }
-      *cut = '\0';
-      break;
-    }
-    if (whole_line_comment) continue;
+    if (cutComment(start)) continue;
 
     const size_t kept = strlen(start);
     char* line = allocLine(static_cast<int>(kept) + 1);
@@ -196,6 +160,38 @@ void LineReader::readOneTrimmedFileLine() {
     file_lines.enqueue(line);
     return;
   }
+}
+
+bool LineReader::cutComment(char* start) {
+  // Each pattern is looked for once, at the line start or (for a partial
+  // comment) at its first occurrence; the first that starts a comment decides.
+  for (int i = 0; i < cmt_patterns.length(); i++) {
+    const String& pattern = cmt_patterns[i];
+    const bool partial = cmt_partials.find(pattern) >= 0;
+    char* cmt_start = nullptr;
+    if (StrCompare(start, pattern.cStr(), pattern.length()) == 0) {
+      cmt_start = start;
+    } else if (partial) {
+      cmt_start = strstr(start, pattern.cStr());
+    }
+    if (cmt_start == nullptr || isCommentException(cmt_start)) continue;
+    if (!partial || cmt_start == start) return true;
+
+    // Keep an end-of-line continuation that begins the comment; whitespace
+    // before the comment stays.
+    char* after = matchFirstForward(cmt_start, eol_patterns);
+    *(after != nullptr ? after : cmt_start) = '\0';
+    return false;
+  }
+  return false;
+}
+
+bool LineReader::isCommentException(const char* cmt_start) {
+  for (int i = 0; i < cmt_exceptions.length(); i++) {
+    const String& exception = cmt_exceptions[i];
+    if (StrCompare(cmt_start, exception.cStr(), exception.length()) == 0) return true;
+  }
+  return false;
 }
 
 bool LineReader::isWhitespace(char ch) const {
@@ -248,14 +244,31 @@ char* LineReader::matchPatternReverse(char* s, const String& pattern) {
   return s;
 }
 
-// Appends a queued line to `line`. The first piece is assigned, which reuses
-// the caller's buffer instead of building a temporary String.
-static void appendText(String& line, const char* text) {
-  if (line.length() == 0) {
-    line = text;
-  } else {
-    line += String(text);
+char* LineReader::matchFirstForward(char* s, StringArray& patterns) {
+  for (int i = 0; i < patterns.length(); i++) {
+    char* after = matchPatternForward(s, patterns[i]);
+    if (after != nullptr) return after;
   }
+  return nullptr;
+}
+
+char* LineReader::matchFirstReverse(char* s, StringArray& patterns) {
+  for (int i = 0; i < patterns.length(); i++) {
+    char* before = matchPatternReverse(s, patterns[i]);
+    if (before != nullptr) return before;
+  }
+  return nullptr;
+}
+
+void LineReader::appendAndFree(String& line, char* ln) {
+  // The first piece is assigned, which reuses the caller's buffer instead of
+  // building a temporary String.
+  if (line.length() == 0) {
+    line = ln;
+  } else {
+    line += String(ln);
+  }
+  freeLine(ln);
 }
 
 bool LineReader::getLine(String& line) {
@@ -270,20 +283,11 @@ bool LineReader::getLine(String& line) {
 
     // An empty line (left by a removed begin-of-next-line pattern) has its
     // last character on the guard byte.
-    char* last = cur_ln + strlen(cur_ln) - 1;
-    bool eol_match = false;
-    for (int i = 0; i < eol_patterns.length(); i++) {
-      char* before = matchPatternReverse(last, eol_patterns[i]);
-      if (before != nullptr) {
-        before[1] = '\0';
-        eol_match = true;
-        break;
-      }
-    }
-    if (eol_match) {
-      appendText(line, cur_ln);
+    char* before = matchFirstReverse(cur_ln + strlen(cur_ln) - 1, eol_patterns);
+    if (before != nullptr) {
+      before[1] = '\0';
+      appendAndFree(line, cur_ln);
       line += ' ';
-      freeLine(cur_ln);
       continue;
     }
 
@@ -291,24 +295,10 @@ bool LineReader::getLine(String& line) {
     // The next line stays at the front of the queue; a begin-of-next-line
     // pattern is removed from it in place.
     char* next_ln = file_lines.peek();
-    if (next_ln == nullptr) {
-      appendText(line, cur_ln);
-      freeLine(cur_ln);
-      return true;
-    }
-    bool bnl_match = false;
-    for (int i = 0; i < bnl_patterns.length(); i++) {
-      char* after = matchPatternForward(next_ln, bnl_patterns[i]);
-      if (after != nullptr) {
-        memmove(next_ln, after, strlen(after) + 1);
-        bnl_match = true;
-        break;
-      }
-    }
-
-    appendText(line, cur_ln);
-    freeLine(cur_ln);
-    if (!bnl_match) return true;
+    char* after = next_ln != nullptr ? matchFirstForward(next_ln, bnl_patterns) : nullptr;
+    if (after != nullptr) memmove(next_ln, after, strlen(after) + 1);
+    appendAndFree(line, cur_ln);
+    if (after == nullptr) return true;
     line += ' ';
   }
 }

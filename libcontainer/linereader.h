@@ -86,6 +86,11 @@ class LineReader {
   bool readRawLine();
   // One pull: reads, cleans and queues the next kept line, if any.
   void readOneTrimmedFileLine();
+  // Applies the comment patterns to the trimmed line at `start`: true when it
+  // is a whole-line comment; otherwise a comment later in it is cut in place.
+  bool cutComment(char* start);
+  // True when a comment exception agrees at `cmt_start`.
+  bool isCommentException(const char* cmt_start);
   // True when `ch` is in the whitespace set (the terminator never is).
   bool isWhitespace(char ch) const;
   // Advances `lptr` over whitespace; stops at the terminator.
@@ -97,6 +102,14 @@ class LineReader {
   // Matches `pattern` ending at `s`: the position just before the match
   // (the guard byte when the match begins the line), or null.
   char* matchPatternReverse(char* s, const String& pattern);
+  // The first of `patterns` that matches forward from `s`: the position just
+  // past its match, or null. (Not const: StringArray's const [] copies.)
+  char* matchFirstForward(char* s, StringArray& patterns);
+  // The first of `patterns` that matches ending at `s`: the position just
+  // before its match, or null.
+  char* matchFirstReverse(char* s, StringArray& patterns);
+  // Appends the queued line `ln` to `line`, then frees it.
+  void appendAndFree(String& line, char* ln);
 
   int (*StrCompare)(const char*, const char*, int);
   String fchars;
