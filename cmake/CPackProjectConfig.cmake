@@ -3,6 +3,8 @@
 # apart; without them CPack would quietly build a package that depends on
 # nothing, so their absence ends the package step instead.
 if(CPACK_GENERATOR STREQUAL "DEB")
+  cmake_policy(PUSH)
+  cmake_policy(SET CMP0109 NEW)  # a tool counts only when it can be run
   foreach(tool dpkg-shlibdeps file)
     find_program(tool_path_${tool} ${tool})
     if(NOT tool_path_${tool})
@@ -11,4 +13,5 @@ if(CPACK_GENERATOR STREQUAL "DEB")
         "package (apt-get install dpkg-dev file)")
     endif()
   endforeach()
+  cmake_policy(POP)
 endif()
