@@ -267,8 +267,9 @@ class SourceLines {
   long long length() const { return length_ - (last_ == '\r' && newline_ ? 1 : 0); }
   // True when the current line held a NUL byte so far.
   bool hasNul() const { return nul_; }
-  // True when the source or the reader's stream reported a read error.
-  bool failed() const { return failed_ || ferror(source_) || (lines_ && ferror(lines_)); }
+  // True when a read of the source failed and what came before it is used up
+  // (the lines before the error are loaded), or the reader's stream failed.
+  bool failed() const { return failed_ || (lines_ && ferror(lines_)); }
 
  private:
   static ssize_t read(void* cookie, char* buf, size_t size);
