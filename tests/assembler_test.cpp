@@ -1,38 +1,30 @@
 // In-process tests of the assembler's building blocks where the edges do
 // not show through the binary: bitify and isinteger at any width or text,
-// the exact records of odd statement shapes, the statement count, and the
-// writer on an empty table. Encodings, labels, jump addresses and console
-// text are pinned end to end in orvix_e2e_test.cpp.
-
-#include <unistd.h>
+// the record and text of every statement shape, the loader's line pieces,
+// reuse of a filled table and streams that fail part way, and the writer on
+// an empty table. Encodings, labels, jump addresses and console text are
+// pinned end to end in orvix_e2e_test.cpp and orvix_badinput_test.cpp.
 
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 // The assembler itself, without its main (the build defines ORVIX_NO_MAIN).
 #include "orvix/orvix.cpp"
+#include "tests/orvix_run.h"
 
 namespace {
 
+using orvix_test::MifImage;
+using orvix_test::ReadFile;
+using orvix_test::ScratchDir;
+using orvix_test::WriteFile;
 using testing::internal::CaptureStdout;
 using testing::internal::GetCapturedStdout;
-
-// A source file in the temp directory, removed afterwards.
-struct Source {
-  std::string path;
-  explicit Source(const std::string& text) {
-    char tmpl[] = "/tmp/orvix_src_XXXXXX";
-    close(mkstemp(tmpl));
-    path = tmpl;
-    std::ofstream(path, std::ios::binary) << text;
-  }
-  ~Source() { remove(path.c_str()); }
-};
 
 TEST(Bitify, LowBitsInTwosComplement) {
   const struct {
@@ -58,90 +50,217 @@ TEST(IsInteger, DigitsAndMinusSignsOnly) {
   for (const auto& c : cases) EXPECT_EQ(c.want, isinteger(c.text)) << c.text;
 }
 
-// One source line and the record the loader makes of it: shapes whose
-// record does not show in a successful listing.
+// One statement line as the LineReader hands it over, the record made of
+// it and the text beside the record.
 struct Shape {
+  const char* name;
   const char* line;
   const char* label;
   const char* op;
   const char* jmptarget;
   int data;
+  const char* operand;
+  const char* rest;
 };
 
 const Shape kShapes[] = {
-    {"\tinc\t", "", "inc", "", 0},
-    {"loop :", "", "loop", ":", -1},
-    {",,,", "", "", "", 0},
-    {"name:", "name", "", "", 0},
+    {"MnemonicAlone", "inc", "", "inc", "", 0, "", ""},
+    {"NumberOperand", "add 5", "", "add", "", 5, "5", ""},
+    {"LabelReference", "j loop", "", "j", "loop", -1, "loop", ""},
+    {"LabelOnly", "name:", "name", "", "", 0, "", ""},
+    // The blank left in front of a cut comment is a delimiter like any other.
+    {"LabelMnemonicNumber", "start: add 5 ", "start", "add", "", 5, "5", ""},
+    {"LabelMnemonicName", "x: load y", "x", "load", "y", -1, "y", ""},
+    {"CommasAndTabsAsBlanks", ",\tadd ,, 5,", "", "add", "", 5, "5", ""},
+    {"DetachedColonIsAnOperand", "loop :", "", "loop", ":", -1, ":", ""},
+    {"ColonInsideALabel", "a:b: inc", "a:b", "inc", "", 0, "", ""},
+    {"EmptyLabel", ": inc", "", "inc", "", 0, "", ""},
+    {"OnlyCommas", ",,,", "", "", "", 0, "", ""},
+    {"MinusAloneIsZero", "sto -", "", "sto", "", 0, "-", ""},
+    {"NumberStopsAtInnerMinus", "sto 1-2", "", "sto", "", 1, "1-2", ""},
+    {"HexIsALabel", "sto 0x10", "", "sto", "0x10", -1, "0x10", ""},
     // The listing cannot tell a saturated value from a wrapped one.
-    {"LOAD 99999999999", "", "LOAD", "", INT_MAX},
+    {"NumberSaturates", "LOAD 99999999999", "", "LOAD", "", INT_MAX, "99999999999", ""},
+    {"TokensAfterTheOperand", "add 5, 7\t x", "", "add", "", 5, "5", "7 x"},
+    {"TokensAfterALabelReference", "l: j a b,,c", "l", "j", "a", -1, "a", "b c"},
 };
-
-class LoaderShape : public testing::TestWithParam<Shape> {};
-
-TEST_P(LoaderShape, FillsOneRecord) {
-  const Shape& s = GetParam();
-  Source src("\n  ; leading comment\n\t \r\n" + std::string(s.line) + "\r\n; tail\n");
-  instruction cmds[32];
-  CaptureStdout();
-  ASSERT_EQ(1, loadasm(cmds, &src.path[0]));
-  EXPECT_EQ("Processing ZRC assembly source file '" + src.path + "'...\n", GetCapturedStdout());
-  EXPECT_STREQ(s.label, cmds[0].label.cStr());
-  EXPECT_STREQ(s.op, cmds[0].op.cStr());
-  EXPECT_STREQ(s.jmptarget, cmds[0].jmptarget.cStr());
-  EXPECT_EQ(s.data, cmds[0].data);
-  EXPECT_STREQ("", cmds[1].op.cStr());
-}
 
 void PrintTo(const Shape& s, std::ostream* os) { *os << '"' << s.line << '"'; }
 
-INSTANTIATE_TEST_SUITE_P(Statements, LoaderShape, testing::ValuesIn(kShapes));
+class ParseStatement : public testing::TestWithParam<Shape> {};
 
-std::string Lines(const std::string& line, int n) {
-  std::string s;
-  for (int i = 0; i < n; i++) s += line;
-  return s;
+TEST_P(ParseStatement, FillsEveryField) {
+  const Shape& s = GetParam();
+  // A record and text left from an earlier statement: every field is set.
+  instruction cmd;
+  cmd.label = "old";
+  cmd.op = "old";
+  cmd.jmptarget = "old";
+  cmd.data = 99;
+  StatementText text;
+  text.operand = "old";
+  text.rest = "old";
+  parsestatement(s.line, cmd, text);
+  EXPECT_STREQ(s.label, cmd.label.cStr());
+  EXPECT_STREQ(s.op, cmd.op.cStr());
+  EXPECT_STREQ(s.jmptarget, cmd.jmptarget.cStr());
+  EXPECT_EQ(s.data, cmd.data);
+  EXPECT_STREQ(s.operand, text.operand.cStr());
+  EXPECT_STREQ(s.rest, text.rest.cStr());
 }
 
-TEST(Loader, LabelLinesAndLongLinePiecesAreStatements) {
+INSTANTIATE_TEST_SUITE_P(Shapes, ParseStatement, testing::ValuesIn(kShapes),
+                         [](const testing::TestParamInfo<Shape>& info) {
+                           return std::string(info.param.name);
+                         });
+
+const char kProcessing[] = "Processing ZRC assembly source file 'src'...\n";
+const char kReadError[] = "Error reading ZRC assembly source file 'src', aborting..\n";
+
+// Loads `stream` (named 'src') into `cmds`; returns the count, and the
+// console in `console`.
+int Load(instruction* cmds, FILE* stream, std::string& console) {
+  Diagnostics quiet;
+  CaptureStdout();
+  int count = loadstream(cmds, stream, "src", quiet);
+  console = GetCapturedStdout();
+  return count;
+}
+
+// Loads the bytes of `text` from memory.
+int LoadText(instruction* cmds, std::string text, std::string& console) {
+  FILE* stream = fmemopen(&text[0], text.size(), "r");
+  EXPECT_NE(nullptr, stream);
+  if (stream == nullptr) return -2;
+  int count = Load(cmds, stream, console);
+  fclose(stream);
+  return count;
+}
+
+// The ops of cmds[0..n-1], one per line.
+std::string Ops(const instruction* cmds, int n) {
+  std::string ops;
+  for (int i = 0; i < n; i++) ops += std::string(cmds[i].op.cStr()) + "\n";
+  return ops;
+}
+
+// The LineReader hands over at most 1023 bytes of a line at a time; each
+// piece is a statement of its own.
+TEST(LoadStream, LinePiecesAt1023Bytes) {
+  const std::string head = "inc" + std::string(1019, ' ');
   const struct {
-    std::string text;
+    std::string line;
     int want;
-    const char* last_message;  // the last console line
+    const char* ops;
   } cases[] = {
-      // A label-only line after 32 statements is a 33rd statement.
-      {Lines("inc\n", 32) + "; more\n" + "x:\n", -1,
-       "Too many statements, ZRC memory holds 32 words, aborting..\n"},
-      // A line longer than the reader's 1023 bytes arrives in two pieces.
-      {"load " + std::string(1100, '7') + "\n", 2, "...\n"},
+      {head + "x", 2, "inc\ninc\n"},       // 1023 bytes: one statement, operand x
+      {head + "xy", 3, "inc\ny\ninc\n"},  // 1024 bytes: "inc ... x", then "y"
   };
   for (const auto& c : cases) {
-    Source src(c.text);
-    instruction cmds[32];
-    CaptureStdout();
-    EXPECT_EQ(c.want, loadasm(cmds, &src.path[0])) << c.text.substr(0, 40);
-    std::string out = GetCapturedStdout();
-    EXPECT_EQ(c.last_message, out.substr(out.size() - strlen(c.last_message)));
+    instruction cmds[kMemoryWords];
+    std::string console;
+    EXPECT_EQ(c.want, LoadText(cmds, c.line + "\ninc\n", console)) << c.line.size();
+    EXPECT_EQ(kProcessing, console);
+    EXPECT_EQ(c.ops, Ops(cmds, c.want));
+    EXPECT_STREQ("x", cmds[0].jmptarget.cStr());
   }
 }
 
-TEST(Writer, EmptyTableGivesAnAllZeroImage) {
-  Source out("stale");
-  instruction cmds[32];
-  CaptureStdout();
-  EXPECT_TRUE(writeasm(cmds, 0, &out.path[0]));
-  EXPECT_EQ("Generating MIF output '" + out.path + "'\n", GetCapturedStdout());
-  std::ifstream in(out.path);
-  std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  size_t begin = image.find("BEGIN\n");
-  ASSERT_NE(std::string::npos, begin);
-  std::string want;
-  char line[32];
-  for (int a = 0; a < 32; a++) {
-    snprintf(line, sizeof line, "\t%x : 0000000000 ;\n", a);
-    want += line;
+// A second load into a table that an earlier one filled resets every field
+// of the records it fills, and leaves the records after them alone.
+TEST(LoadStream, RefillResetsEveryFieldOfTheFilledRecords) {
+  instruction cmds[kMemoryWords];
+  std::string console;
+  ASSERT_EQ(3, LoadText(cmds, "a: j far\nb: load 7\nc: dec 3\n", console));
+  ASSERT_EQ(2, LoadText(cmds, "inc\nj there\n", console));
+  const struct {
+    const char* label;
+    const char* op;
+    const char* jmptarget;
+    int data;
+  } want[] = {{"", "inc", "", 0}, {"", "j", "there", -1}, {"c", "dec", "", 3}};
+  for (int i = 0; i < 3; i++) {
+    EXPECT_STREQ(want[i].label, cmds[i].label.cStr()) << i;
+    EXPECT_STREQ(want[i].op, cmds[i].op.cStr()) << i;
+    EXPECT_STREQ(want[i].jmptarget, cmds[i].jmptarget.cStr()) << i;
+    EXPECT_EQ(want[i].data, cmds[i].data) << i;
   }
-  EXPECT_EQ(want + "END;\n", image.substr(begin + 6));
+}
+
+// A stream that delivers `pieces`, one read each (in parts when a read
+// asks for less), and then fails every read.
+struct FailingSource {
+  std::vector<std::string> pieces;
+  size_t piece = 0;
+  size_t at = 0;
+
+  static ssize_t Read(void* cookie, char* buf, size_t size) {
+    FailingSource* self = static_cast<FailingSource*>(cookie);
+    if (self->piece == self->pieces.size()) {
+      errno = EIO;
+      return -1;
+    }
+    const std::string& p = self->pieces[self->piece];
+    size_t n = std::min(size, p.size() - self->at);
+    memcpy(buf, p.data() + self->at, n);
+    self->at += n;
+    if (self->at == p.size()) {
+      self->piece++;
+      self->at = 0;
+    }
+    return static_cast<ssize_t>(n);
+  }
+};
+
+struct ReadFailure {
+  const char* name;
+  std::vector<std::string> pieces;
+  std::vector<std::string> ops;  // the records loaded before the failure
+};
+
+const ReadFailure kReadFailures[] = {
+    {"InTheFirstRead", {}, {}},
+    {"AfterTwoLines", {"a: inc\n", "load 5\n"}, {"inc", "load"}},
+    // No piece of the broken line becomes a record.
+    {"InTheMiddleOfALongLine", {"inc\n", "load " + std::string(1500, '7')}, {"inc"}},
+};
+
+void PrintTo(const ReadFailure& f, std::ostream* os) { *os << f.name; }
+
+class LoadStreamReadError : public testing::TestWithParam<ReadFailure> {};
+
+TEST_P(LoadStreamReadError, FailsWithTheRecordsSoFar) {
+  FailingSource source{GetParam().pieces};
+  cookie_io_functions_t io = {};
+  io.read = FailingSource::Read;
+  FILE* stream = fopencookie(&source, "r", io);
+  ASSERT_NE(nullptr, stream);
+  instruction cmds[kMemoryWords];
+  for (instruction& cmd : cmds) cmd.op = "untouched";
+  std::string console;
+  EXPECT_EQ(-1, Load(cmds, stream, console));
+  fclose(stream);
+  EXPECT_EQ(std::string(kProcessing) + kReadError, console);
+  const std::vector<std::string>& ops = GetParam().ops;
+  for (size_t i = 0; i <= ops.size(); i++) {
+    EXPECT_STREQ(i < ops.size() ? ops[i].c_str() : "untouched", cmds[i].op.cStr()) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, LoadStreamReadError, testing::ValuesIn(kReadFailures),
+                         [](const testing::TestParamInfo<ReadFailure>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(Writer, EmptyTableGivesAnAllZeroImage) {
+  ScratchDir dir;
+  std::string out = (dir.path / "out.mif").string();
+  WriteFile(out, "stale");
+  instruction cmds[kMemoryWords];
+  CaptureStdout();
+  EXPECT_TRUE(writeasm(cmds, 0, &out[0]));
+  EXPECT_EQ("Generating MIF output '" + out + "'\n", GetCapturedStdout());
+  EXPECT_EQ(MifImage(out, {}), ReadFile(out));
 }
 
 }  // namespace
