@@ -28,12 +28,6 @@ struct Result {
   int lines_read = 0;
 };
 
-// Strings cannot hold a NUL byte: cut at the first one.
-std::string Text(FuzzedDataProvider& fdp, size_t max_len) {
-  std::string s = fdp.ConsumeRandomLengthString(max_len);
-  return s.substr(0, s.find('\0'));
-}
-
 Result Drain(LineReader& reader, const std::vector<Setting>& settings,
              size_t input_size) {
   for (const Setting& s : settings) {
@@ -82,10 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Setting s;
     s.type = static_cast<LineReaderSetting>(fdp.ConsumeIntegralInRange(0, 8));
     s.null_pat = fdp.ConsumeIntegralInRange(0, 7) == 0;
-    s.text = Text(fdp, 5);
+    s.text = ConsumeText(fdp, 5);
     settings.push_back(s);
   }
-  const std::string input = Text(fdp, 512);
+  const std::string input = ConsumeText(fdp, 512);
 
   LineReader memory_reader(String(input.c_str()), max_len);
   const Result from_memory = Drain(memory_reader, settings, input.size());
