@@ -1,11 +1,19 @@
 // Drives a Tokenizer with random input, delimiters and a script of
-// operations, and checks every step against a small reference model of the
-// same behaviour: tokens, positions, the queue cursor and its read-ahead.
+// operations, and checks every step against a reference model: tokens,
+// positions, the rest of the input, and the queue view with its cursor and
+// read-ahead.
+//
+// The model is written apart from the Tokenizer on purpose: it cuts with the
+// standard string searches instead of a character loop, and keeps the queue
+// as a vector with the cursor as an index, one past the last token when
+// every queued token has been taken. A misreading of the behaviour then
+// shows as a disagreement instead of being shared by both.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -14,100 +22,101 @@
 
 namespace {
 
-// Reference model: the queue is a vector, the cursor an index (-1 for none).
-struct Model {
-  std::string str;
-  std::string delims;
-  int last_pos = 0;
-  int pos = 0;
-  std::vector<std::string> queue;
-  int cur = -1;
+class Model {
+ public:
+  Model(const std::string& input, const std::string& delims) : input_(input), delims_(delims) {}
 
-  bool isDelim(char ch) const { return delims.find(ch) != std::string::npos; }
-  int n() const { return static_cast<int>(str.size()); }
+  // The token from the read position: the first run of non-delimiters, or
+  // "" when none is left. The read position then rests on the next token.
+  std::string Cut() {
+    const size_t begin = Clamp(input_.find_first_not_of(delims_, read_pos_));
+    const size_t end = Clamp(input_.find_first_of(delims_, begin));
+    last_end_ = end;
+    read_pos_ = Clamp(input_.find_first_not_of(delims_, end));
+    return input_.substr(begin, end - begin);
+  }
+  bool More() const { return read_pos_ < input_.size(); }
 
-  std::string next() {
-    while (pos < n() && isDelim(str[pos])) pos++;
-    const int start = pos;
-    while (pos < n() && !isDelim(str[pos])) pos++;
-    last_pos = pos;
-    std::string token = str.substr(start, pos - start);
-    while (pos < n() && isDelim(str[pos])) pos++;
-    return token;
-  }
-  bool hasTokens() const { return pos < n(); }
-  void pump() {
-    if (hasTokens()) queue.push_back(next());
-  }
-  bool isEmpty() {
-    if (queue.empty()) {
-      pump();
-      cur = queue.empty() ? -1 : 0;
+  // The queue view.
+  bool AtEnd() {
+    if (queued_.empty()) {
+      ReadAhead();
+      cursor_ = 0;
     }
-    return cur < 0;
+    return cursor_ == queued_.size();
   }
-  bool get(std::string& tok) {
-    if (isEmpty()) return false;
-    if (cur + 1 == static_cast<int>(queue.size())) pump();
-    tok = queue[cur];
-    cur = cur + 1 < static_cast<int>(queue.size()) ? cur + 1 : -1;
+  bool Get(std::string& tok) {
+    if (AtEnd()) return false;
+    if (cursor_ + 1 == queued_.size()) ReadAhead();
+    tok = queued_[cursor_++];
     return true;
   }
-  bool unget() {
-    if (cur < 0) {
-      if (queue.empty()) return false;
-      cur = static_cast<int>(queue.size()) - 1;
-      return true;
-    }
-    if (cur == 0) return false;
-    cur--;
+  // Past the end the cursor index is the queue size, so stepping back from
+  // there reaches the last token, and the first token has nothing before it.
+  bool Unget() {
+    if (cursor_ == 0) return false;
+    cursor_--;
     return true;
   }
-  void clearQueue() {
-    queue.clear();
-    cur = -1;
+  void Clear() {
+    queued_.clear();
+    cursor_ = 0;
   }
-  void reset(const std::string& s) {
-    clearQueue();
-    last_pos = pos = 0;
-    str = s;
+  void Reset(const std::string& input) {
+    Clear();
+    input_ = input;
+    last_end_ = read_pos_ = 0;
   }
+  void SetDelimiters(const std::string& delims) { delims_ = delims; }
+
+  const std::string& delims() const { return delims_; }
+  size_t last_end() const { return last_end_; }
+  size_t read_pos() const { return read_pos_; }
+  std::string Rest() const { return input_.substr(read_pos_); }
+  size_t size() const { return input_.size(); }
+
+ private:
+  size_t Clamp(size_t at) const { return std::min(at, input_.size()); }
+  void ReadAhead() {
+    if (More()) queued_.push_back(Cut());
+  }
+
+  std::string input_;
+  std::string delims_;
+  size_t last_end_ = 0;
+  size_t read_pos_ = 0;
+  std::vector<std::string> queued_;
+  size_t cursor_ = 0;
 };
-
-// Strings cannot hold a NUL byte: cut at the first one.
-std::string Text(FuzzedDataProvider& fdp, size_t max_len) {
-  std::string s = fdp.ConsumeRandomLengthString(max_len);
-  return s.substr(0, s.find('\0'));
-}
 
 void CheckState(Tokenizer& t, const Model& m) {
   CHECK(0 <= t.getLastTokenEndPos());
   CHECK(t.getLastTokenEndPos() <= t.getCurrentPos());
-  CHECK(t.getCurrentPos() <= m.n());
-  CHECK(t.getLastTokenEndPos() == m.last_pos);
-  CHECK(t.getCurrentPos() == m.pos);
-  CHECK(t.hasTokens() == m.hasTokens());
-  CHECK(m.str.substr(m.pos) == t.getRestOfInput().cStr());
-  CHECK(m.delims == t.getDelimiters().cStr());
+  CHECK(static_cast<size_t>(t.getCurrentPos()) <= m.size());
+  CHECK(static_cast<size_t>(t.getLastTokenEndPos()) == m.last_end());
+  CHECK(static_cast<size_t>(t.getCurrentPos()) == m.read_pos());
+  CHECK(t.hasTokens() == m.More());
+  CHECK(m.Rest() == t.getRestOfInput().cStr());
+  CHECK(m.delims() == t.getDelimiters().cStr());
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider fdp(data, size);
-  Model m;
-  m.delims = Text(fdp, 4);
-  m.str = Text(fdp, 64);
+  std::string delims = ConsumeText(fdp, 4);
+  const std::string input = ConsumeText(fdp, 64);
   const bool with_delims = fdp.ConsumeBool();
-  if (!with_delims) m.delims = " ";
-  Tokenizer t(m.str.c_str());
-  if (with_delims) t.setDelimiters(m.delims.c_str());
+  if (!with_delims) delims = " ";
+  Model m(input, delims);
+  Tokenizer t(input.c_str());
+  if (with_delims) t.setDelimiters(delims.c_str());
   CheckState(t, m);
 
   for (int step = 0; step < 64 && fdp.remaining_bytes() > 0; step++) {
     switch (fdp.ConsumeIntegralInRange(0, 7)) {
       case 0: {
-        const std::string expected = m.next();
+        const std::string expected = m.Cut();
         CHECK(expected == t.next().cStr());
         break;
       }
@@ -116,28 +125,30 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         String tok("unchanged");
         std::string expected = "unchanged";
         const bool got = t.get(tok);
-        CHECK(got == m.get(expected));
+        CHECK(got == m.Get(expected));
         CHECK(expected == tok.cStr());
         break;
       }
       case 3:
-        CHECK(t.unget() == m.unget());
+        CHECK(t.unget() == m.Unget());
         break;
       case 4:
-        CHECK(t.isEmpty() == m.isEmpty());
+        CHECK(t.isEmpty() == m.AtEnd());
         break;
       case 5: {
-        const std::string s = Text(fdp, 32);
-        m.reset(s);
+        const std::string s = ConsumeText(fdp, 32);
+        m.Reset(s);
         t.reset(s.c_str());
         break;
       }
-      case 6:
-        m.delims = Text(fdp, 4);
-        t.setDelimiters(m.delims.c_str());
+      case 6: {
+        const std::string s = ConsumeText(fdp, 4);
+        m.SetDelimiters(s);
+        t.setDelimiters(s.c_str());
         break;
+      }
       case 7:
-        m.clearQueue();
+        m.Clear();
         t.clearQueue();
         break;
     }
