@@ -202,6 +202,7 @@ void CheckImage(const std::string& image, const ImageFormat& format,
 
 // What a line of the source is, as an editor counts lines.
 struct SourceLine {
+  std::string text;   // its bytes, without the LF
   size_t length = 0;  // bytes without its LF or CR LF
   bool nul = false;
 };
@@ -213,6 +214,7 @@ std::vector<SourceLine> SplitSource(const uint8_t* data, size_t size) {
     const uint8_t* nl = static_cast<const uint8_t*>(memchr(data + start, '\n', size - start));
     size_t end = nl != nullptr ? static_cast<size_t>(nl - data) : size;
     SourceLine line;
+    line.text.assign(reinterpret_cast<const char*>(data + start), end - start);
     line.length = end - start;
     if (nl != nullptr && line.length > 0 && data[end - 1] == '\r') line.length--;
     line.nul = memchr(data + start, '\0', end - start) != nullptr;
@@ -220,6 +222,22 @@ std::vector<SourceLine> SplitSource(const uint8_t* data, size_t size) {
     start = end + 1;
   }
   return lines;
+}
+
+// Every text that `message` quotes from the source (each blank-separated
+// part of it) occurs in the source line `line`. Lines holding a quote
+// character are passed over, as their quotes cannot be told apart.
+void CheckQuotedText(const std::string& message, const std::string& line) {
+  if (line.find('\'') != std::string::npos) return;
+  size_t open = message.find('\'');
+  while (open != std::string::npos) {
+    const size_t close = message.find('\'', open + 1);
+    CHECK(close != std::string::npos);
+    std::istringstream parts(message.substr(open + 1, close - open - 1));
+    std::string part;
+    while (parts >> part) CHECK(line.find(part) != std::string::npos);
+    open = message.find('\'', close + 1);
+  }
 }
 
 // Checks the located lines of a reporting run against the source.
@@ -234,6 +252,7 @@ void CheckLocated(const Run& r, const std::vector<SourceLine>& lines) {
     CHECK(end != line.c_str() + prefix.size());
     CHECK(at >= 1 && at <= static_cast<long>(lines.size()));
     const std::string rest = end;
+    CheckQuotedText(rest, lines[at - 1].text);
     if (StartsWith(rest, ": error: ")) continue;
     CHECK(StartsWith(rest, ": warning: "));
     warnings++;
@@ -267,9 +286,13 @@ std::string Unlocated(const std::string& text) {
   return kept;
 }
 
+// The scratch directory goes under $TMPDIR (or /tmp); a memory file system
+// there makes the synced image writes cheap.
 void Setup() {
-  char tmpl[] = "/tmp/orvix_fuzz_XXXXXX";
-  CHECK(mkdtemp(tmpl) != nullptr);
+  const char* tmp = getenv("TMPDIR");
+  std::string tmpl = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
+                     "/orvix_fuzz_XXXXXX";
+  CHECK(mkdtemp(&tmpl[0]) != nullptr);
   scratch = tmpl;
   source = scratch + "/in.asm";
   console = scratch + "/console.txt";

@@ -179,7 +179,7 @@ const std::vector<Case> kKinds = {
      W(3, "label 'a' is defined again (first on line 1): jumps reach the first") +
          W(5, "label 'a' is defined again (first on line 1): jumps reach the first"),
      kInc + kInc + "1101000000\n0001000000\n", 0},
-    // The specified warning stays, after the located one.
+    // The plain "Warning: Label" line stays, after the located one.
     {"JumpToMissingLabel", "inc\nj nowhere\n", "",
      kInc + W(2, "jump to label 'nowhere', which no statement defines: address 0 is used") +
          "Warning: Label 'nowhere' in jump statement not found, using address 0\n"
