@@ -146,8 +146,8 @@ const std::string kLine1023 = "add 1 ;" + Repeat("c", 1016);
 const std::vector<Case> kKinds = {
     {"OperandTooLargeForField", "load 256\n", "",
      NoFit(1, "256", 8, "load", "00000000") + "1000000000\n", 0},
-    {"JumpTargetOutsideMemory", FullProgram("j 32"), "",
-     JumpCut(1, "32", "00000", 0) + "0001000000\n" + kFullTail, 0},
+    {"JumpTargetOutsideMemory", FullProgram("jo 40"), "",
+     JumpCut(1, "40", "01000", 8) + "0010101000\n" + kFullTail, 0},
     {"JumpPastTheLastStatement", "inc\ninc\njc 3\n", "",
      kInc + kInc + PastLast(3, 3, 2) + "0010000011\n", 0},
     // The cut target is what is compared with the last statement.
