@@ -28,8 +28,7 @@ struct Result {
   int lines_read = 0;
 };
 
-Result Drain(LineReader& reader, const std::vector<Setting>& settings,
-             size_t input_size) {
+Result Drain(LineReader& reader, const std::vector<Setting>& settings, size_t input_size) {
   for (const Setting& s : settings) {
     void* pat = s.null_pat ? nullptr : const_cast<char*>(s.text.c_str());
     reader.configure(s.type, pat);
@@ -117,9 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (start == std::string::npos) start = line.size();
         if (!line.empty() && line.back() == '\n') line.pop_back();
         size_t end = line.find_last_not_of(whitespace);
-        line = end == std::string::npos || end < start
-                   ? std::string()
-                   : line.substr(start, end + 1 - start);
+        line = end == std::string::npos || end < start ? std::string()
+                                                       : line.substr(start, end + 1 - start);
       }
       if (!line.empty()) expected.push_back(line);
     }

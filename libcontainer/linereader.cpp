@@ -7,9 +7,7 @@
 
 #include "tokenizer.h"
 
-int fwcmp(const char* s1, const char* s2, int n) {
-  return strncmp(s1, s2, static_cast<size_t>(n));
-}
+int fwcmp(const char* s1, const char* s2, int n) { return strncmp(s1, s2, static_cast<size_t>(n)); }
 
 int fwcmpi(const char* s1, const char* s2, int n) {
   return strncasecmp(s1, s2, static_cast<size_t>(n));
@@ -117,7 +115,7 @@ char* LineReader::allocLine(int size) {
 }
 
 void LineReader::freeLine(char* ln) {
-  if (ln != nullptr) delete[] (ln - 1);
+  if (ln != nullptr) delete[](ln - 1);
 }
 
 bool LineReader::readRawLine() {

@@ -37,8 +37,7 @@ std::vector<uintptr_t> IterationKeys(TestHash& t, HashG::DKeyType type) {
 
 // Iteration order of distinct hash values inserted in the given order into a
 // table of `buckets` buckets: ascending bucket, newest first within a bucket.
-std::vector<uintptr_t> ExpectedOrder(const std::vector<uintptr_t>& inserted,
-                                     unsigned int buckets) {
+std::vector<uintptr_t> ExpectedOrder(const std::vector<uintptr_t>& inserted, unsigned int buckets) {
   std::vector<size_t> idx(inserted.size());
   for (size_t i = 0; i < idx.size(); i++) idx[i] = i;
   std::sort(idx.begin(), idx.end(), [&](size_t a, size_t b) {
@@ -51,8 +50,7 @@ std::vector<uintptr_t> ExpectedOrder(const std::vector<uintptr_t>& inserted,
 }
 
 // Inserts keys with the given hash values (data 1, 2, ...).
-void InsertHashes(TestHash& t, HashG::DKeyType type,
-                  const std::vector<uintptr_t>& hashes) {
+void InsertHashes(TestHash& t, HashG::DKeyType type, const std::vector<uintptr_t>& hashes) {
   for (size_t i = 0; i < hashes.size(); i++) {
     if (type == HashG::KEY_STRING) {
       t.insert(KeyWithHash(static_cast<unsigned int>(hashes[i])).c_str(), P(i + 1));
@@ -76,19 +74,24 @@ TEST(PrimeTableTest, GetLargerPrime) {
 
   struct {
     unsigned int x, larger;
-  } cases[] = {{0, 11}, {10, 11}, {11, 19}, {100, 109}, {256, 367}, {13845162, 13845163},
-               {13845163, 13845163}, {4294967295u, 13845163}};
+  } cases[] = {{0, 11},
+               {10, 11},
+               {11, 19},
+               {100, 109},
+               {256, 367},
+               {13845162, 13845163},
+               {13845163, 13845163},
+               {4294967295u, 13845163}};
   for (const auto& c : cases) EXPECT_EQ(c.larger, GetLargerPrime(c.x)) << c.x;
 }
 
 // The table sizes, written out on their own so that a wrong entry in the
 // library's table shows even when it is still a prime in ascending order.
-const unsigned int kTableSizes[] = {
-    11,      19,      37,      73,      109,     163,     251,
-    367,     557,     823,     1237,    1861,    2777,    4177,
-    6247,    9371,    14057,   21089,   31627,   47431,   71143,
-    106721,  160073,  240101,  360163,  540217,  810343,  1215497,
-    1823231, 2734867, 4102283, 6153409, 9230113, 13845163};
+const unsigned int kTableSizes[] = {11,      19,      37,      73,      109,     163,     251,
+                                    367,     557,     823,     1237,    1861,    2777,    4177,
+                                    6247,    9371,    14057,   21089,   31627,   47431,   71143,
+                                    106721,  160073,  240101,  360163,  540217,  810343,  1215497,
+                                    1823231, 2734867, 4102283, 6153409, 9230113, 13845163};
 
 TEST(PrimeTableTest, EveryEntry) {
   const unsigned int n = sizeof kTableSizes / sizeof kTableSizes[0];

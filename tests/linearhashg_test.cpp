@@ -88,11 +88,10 @@ TEST(LinearHashGTest, RemovingTheHeadOfARunKeepsTheRestReachable) {
 // home slots and an equal key. Every single removal must leave every other
 // entry reachable, and equal keys in insertion order.
 TEST(LinearHashGTest, RemovalInsideAWrappingRun) {
-  const std::vector<std::string> keys = {
-      KeyWithHash(365),  KeyWithHash(365 + 367), KeyWithHash(366),
-      KeyWithHash(367),  KeyWithHash(365 + 734), KeyWithHash(368),
-      KeyWithHash(734),  KeyWithHash(365),       KeyWithHash(370),
-      KeyWithHash(1)};
+  const std::vector<std::string> keys = {KeyWithHash(365), KeyWithHash(365 + 367), KeyWithHash(366),
+                                         KeyWithHash(367), KeyWithHash(365 + 734), KeyWithHash(368),
+                                         KeyWithHash(734), KeyWithHash(365),       KeyWithHash(370),
+                                         KeyWithHash(1)};
   for (size_t first = 0; first < keys.size(); first++) {
     SCOPED_TRACE(first);
     TestLinear t;
@@ -242,9 +241,8 @@ TEST(LinearHashGTest, RandomOperationsAgainstModel) {
           String k;
           for (Ptr d = t.first(k); d != nullptr; d = t.next(k)) slot_rank[V(d)] = rank++;
           for (auto& m : model) {
-            std::sort(m.second.begin(), m.second.end(), [&](uintptr_t a, uintptr_t b) {
-              return slot_rank.at(a) < slot_rank.at(b);
-            });
+            std::sort(m.second.begin(), m.second.end(),
+                      [&](uintptr_t a, uintptr_t b) { return slot_rank.at(a) < slot_rank.at(b); });
           }
           size = GetLargerPrime(size);
           front = found.empty() ? 0 : found.front();

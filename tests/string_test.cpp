@@ -55,36 +55,110 @@ TEST(StringTest, ConstructorsFitExactly) {
   ExpectCapacity([] { return String(); }, 1);
   ExpectCapacity([] { return String(nullptr); }, 1);
   ExpectCapacity([] { return String("abc"); }, 4);
-  ExpectCapacity([] {
-    String big("abc");
-    big.getWriteBuffer(50);
-    strcpy(big.getBuffer(), "xy");
-    big.ungetBuffer();
-    return String(big);  // Exact fit, whatever the source's capacity.
-  }, 3);
+  ExpectCapacity(
+      [] {
+        String big("abc");
+        big.getWriteBuffer(50);
+        strcpy(big.getBuffer(), "xy");
+        big.ungetBuffer();
+        return String(big);  // Exact fit, whatever the source's capacity.
+      },
+      3);
   EXPECT_EQ(String(nullptr).length(), 0);
   EXPECT_STREQ(String().cStr(), "");
 }
 
 TEST(StringTest, AppendGrowthPolicy) {
   // One byte doubles; longer pieces fit exactly.
-  ExpectCapacity([] { String s("abc"); s += 'd'; return s; }, 10);
-  ExpectCapacity([] { String s("abc"); s += String("d"); return s; }, 10);
-  ExpectCapacity([] { String s("abc"); s += String("de"); return s; }, 6);
+  ExpectCapacity(
+      [] {
+        String s("abc");
+        s += 'd';
+        return s;
+      },
+      10);
+  ExpectCapacity(
+      [] {
+        String s("abc");
+        s += String("d");
+        return s;
+      },
+      10);
+  ExpectCapacity(
+      [] {
+        String s("abc");
+        s += String("de");
+        return s;
+      },
+      6);
   // Appending into spare room does not reallocate.
-  ExpectCapacity([] { String s("abc"); s += 'd'; s += "efgh"; return s; }, 10);
+  ExpectCapacity(
+      [] {
+        String s("abc");
+        s += 'd';
+        s += "efgh";
+        return s;
+      },
+      10);
 }
 
 TEST(StringTest, AssignmentReusesTheBuffer) {
-  auto wide = [] { String s; s.getWriteBuffer(19); s = "x"; return s; };
+  auto wide = [] {
+    String s;
+    s.getWriteBuffer(19);
+    s = "x";
+    return s;
+  };
   ExpectCapacity(wide, 20);
-  ExpectCapacity([&] { String s = wide(); s = "hi"; return s; }, 20);
-  ExpectCapacity([&] { String s = wide(); s = String("hi"); return s; }, 20);
-  ExpectCapacity([&] { String s = wide(); s = static_cast<const char*>(nullptr); return s; }, 20);
-  ExpectCapacity([&] { String s = wide(); s.truncate(0); return s; }, 20);
-  ExpectCapacity([] { String s("ab"); s = "abcdef"; return s; }, 7);
-  ExpectCapacity([] { String s; s = 'q'; return s; }, 2);
-  ExpectCapacity([] { String s("abcd"); s = 'q'; return s; }, 5);
+  ExpectCapacity(
+      [&] {
+        String s = wide();
+        s = "hi";
+        return s;
+      },
+      20);
+  ExpectCapacity(
+      [&] {
+        String s = wide();
+        s = String("hi");
+        return s;
+      },
+      20);
+  ExpectCapacity(
+      [&] {
+        String s = wide();
+        s = static_cast<const char*>(nullptr);
+        return s;
+      },
+      20);
+  ExpectCapacity(
+      [&] {
+        String s = wide();
+        s.truncate(0);
+        return s;
+      },
+      20);
+  ExpectCapacity(
+      [] {
+        String s("ab");
+        s = "abcdef";
+        return s;
+      },
+      7);
+  ExpectCapacity(
+      [] {
+        String s;
+        s = 'q';
+        return s;
+      },
+      2);
+  ExpectCapacity(
+      [] {
+        String s("abcd");
+        s = 'q';
+        return s;
+      },
+      5);
 
   String s("keep");
   s = static_cast<const char*>(nullptr);
@@ -120,8 +194,8 @@ TEST(StringTest, AssignmentReallocatesOnlyWhenTheTextDoesNotFit) {
           {"char*", [&](String& s) { s = text.c_str(); }},
       };
       for (const auto& kind : kinds) {
-        SCOPED_TRACE(testing::Message() << kind.from << ", capacity " << capacity
-                                        << ", length " << len);
+        SCOPED_TRACE(testing::Message()
+                     << kind.from << ", capacity " << capacity << ", length " << len);
         String s = WithCapacity(capacity);
         const char* old_buffer = s.cStr();
         const int allocations = ArrayAllocations([&] { kind.assign(s); });
@@ -131,8 +205,13 @@ TEST(StringTest, AssignmentReallocatesOnlyWhenTheTextDoesNotFit) {
         }
         EXPECT_EQ(s.length(), len);
         EXPECT_EQ(text, s.cStr());
-        ExpectCapacity([&] { String t = WithCapacity(capacity); kind.assign(t); return t; },
-                       want_capacity);
+        ExpectCapacity(
+            [&] {
+              String t = WithCapacity(capacity);
+              kind.assign(t);
+              return t;
+            },
+            want_capacity);
       }
     }
   }
@@ -166,10 +245,14 @@ TEST(StringTest, ByteAppendsMatchStdString) {
 
 TEST(StringTest, Find) {
   String hello("hello");
-  struct { const char* hay; const char* needle; int at; } cases[] = {
-      {"hello", "", 0},  {"", "", 0},       {"hello", "l", 2},  {"hello", "lo", 3},
-      {"hello", "hello", 0}, {"hello", "hellox", -1}, {"hello", "x", -1},
-      {"aaab", "aab", 1}, {"abc", "abcd", -1},
+  struct {
+    const char* hay;
+    const char* needle;
+    int at;
+  } cases[] = {
+      {"hello", "", 0},   {"", "", 0},           {"hello", "l", 2},
+      {"hello", "lo", 3}, {"hello", "hello", 0}, {"hello", "hellox", -1},
+      {"hello", "x", -1}, {"aaab", "aab", 1},    {"abc", "abcd", -1},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(String(c.hay).find(String(c.needle)), c.at) << c.hay << " / " << c.needle;
@@ -182,11 +265,22 @@ TEST(StringTest, Find) {
 
 TEST(StringTest, ClampedSubstrings) {
   String s("hello");
-  struct { int pos, len; const char* want; } subs[] = {
-      {-3, 2, "he"}, {3, -1, "lo"}, {1, 100, "ello"}, {1, 0, ""}, {5, 1, ""},
-      {0, 5, "hello"}, {4, 1, "o"}, {-1, -1, "hello"},
+  struct {
+    int pos, len;
+    const char* want;
+  } subs[] = {
+      {-3, 2, "he"},
+      {3, -1, "lo"},
+      {1, 100, "ello"},
+      {1, 0, ""},
+      {5, 1, ""},
+      {0, 5, "hello"},
+      {4, 1, "o"},
+      {-1, -1, "hello"},
       // Lengths near the int range clamp instead of overflowing.
-      {2, INT_MAX, "llo"}, {4, INT_MAX - 2, "o"}, {INT_MAX, 1, ""},
+      {2, INT_MAX, "llo"},
+      {4, INT_MAX - 2, "o"},
+      {INT_MAX, 1, ""},
   };
   for (const auto& c : subs) {
     EXPECT_STREQ(s.subStr(c.pos, c.len).cStr(), c.want) << c.pos << "," << c.len;
@@ -213,7 +307,13 @@ TEST(StringTest, Truncate) {
   s.truncate(2);
   EXPECT_STREQ(s.cStr(), "he");
   EXPECT_EQ(s.length(), 2);
-  ExpectCapacity([] { String t("hello"); t.truncate(0); return t; }, 6);
+  ExpectCapacity(
+      [] {
+        String t("hello");
+        t.truncate(0);
+        return t;
+      },
+      6);
 
   // Every length from 0 up cuts; the buffer stays.
   for (int len = 0; len <= 5; len++) {
@@ -238,9 +338,13 @@ TEST(StringTest, CaseMapping) {
 }
 
 TEST(StringTest, Comparisons) {
-  struct { const char* a; const char* b; int order; } cases[] = {
-      {"ab", "abc", -1}, {"B", "a", -1}, {"abc", "abc", 0}, {"", "a", -1},
-      {"b", "a", 1},     {"\x80", "a", 1},  // Bytes compare as unsigned.
+  struct {
+    const char* a;
+    const char* b;
+    int order;
+  } cases[] = {
+      {"ab", "abc", -1}, {"B", "a", -1}, {"abc", "abc", 0},
+      {"", "a", -1},     {"b", "a", 1},  {"\x80", "a", 1},  // Bytes compare as unsigned.
   };
   for (const auto& c : cases) {
     String a(c.a), b(c.b);
@@ -278,12 +382,26 @@ TEST(StringTest, PrintfCutsAt2047Bytes) {
 }
 
 TEST(StringTest, IntegerConversions) {
-  struct { const char* text; int base; long value; bool ok; } cases[] = {
-      {"12abc", 10, 12, true},  {"abc", 10, 0, false}, {"", 10, 0, false},
-      {"0", 10, 0, true},       {" 7", 10, 7, true},   {"-3", 10, -3, true},
-      {"1-2", 10, 1, true},     {"-", 10, 0, false},   {"0x1F", 0, 31, true},
-      {"017", 0, 15, true},     {"ff", 16, 255, true}, {"z", 36, 35, true},
-      {"101", 2, 5, true},      {"0x10", 10, 0, true},
+  struct {
+    const char* text;
+    int base;
+    long value;
+    bool ok;
+  } cases[] = {
+      {"12abc", 10, 12, true},
+      {"abc", 10, 0, false},
+      {"", 10, 0, false},
+      {"0", 10, 0, true},
+      {" 7", 10, 7, true},
+      {"-3", 10, -3, true},
+      {"1-2", 10, 1, true},
+      {"-", 10, 0, false},
+      {"0x1F", 0, 31, true},
+      {"017", 0, 15, true},
+      {"ff", 16, 255, true},
+      {"z", 36, 35, true},
+      {"101", 2, 5, true},
+      {"0x10", 10, 0, true},
       {"2147483647", 10, 2147483647L, true},
       {"2147483648", 10, 2147483647L, true},
       {"99999999999999999999", 10, 2147483647L, true},
@@ -334,7 +452,14 @@ TEST(StringTest, WriteBuffer) {
   EXPECT_STREQ(s.cStr(), "written");
   EXPECT_EQ(s.getWriteBuffer(5), s.getBuffer());
   EXPECT_EQ(s.length(), 7);
-  ExpectCapacity([] { String t("abc"); t.getWriteBuffer(100); t = "x"; return t; }, 101);
+  ExpectCapacity(
+      [] {
+        String t("abc");
+        t.getWriteBuffer(100);
+        t = "x";
+        return t;
+      },
+      101);
 
   // In-place writes through getBuffer need ungetBuffer to fix the length.
   s.getBuffer()[3] = '\0';
