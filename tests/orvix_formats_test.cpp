@@ -169,6 +169,8 @@ const UsageError kUsageErrors[] = {
     {"NoSourceAfterDoubleDash", {"--"}, "no input file"},
     {"NoSourceAfterOutputOption", {"-o", "out.mif"}, "no input file"},
     {"MoreThanTwoArguments", {"-f", "coe", "in.asm", "out.mif", "x"}, "too many arguments"},
+    {"OptionAfterTheSourceCountsAsAnArgument", {"-f", "coe", "in.asm", "-o", "x"},
+     "too many arguments"},
     {"MoreThanTwoArgumentsAfterDoubleDash", {"--", "in.asm", "out.mif", "x"},
      "too many arguments"},
     // The first bad option ends the reading: no help for a later --help.
@@ -315,13 +317,13 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, OptionForms, testing::ValuesIn(kOptionFor
                            return std::string(info.param.name);
                          });
 
-// --- Arguments that look like options ---------------------------------------
+// --- Arguments that look like options, and no output path -------------------
 
 const std::string kWorked = "start: load 5\nj start\n";
 const std::vector<Word> kWorkedWords = {{"1000000101", "205", "start:\t\tload 5"},
                                         {"0001000000", "040", "\t\tj start"}};
 
-struct DashArgument {
+struct PlainArgument {
   const char* name;
   std::string source;  // the file that holds the worked example
   std::vector<std::string> args;
@@ -329,26 +331,27 @@ struct DashArgument {
   std::string output;  // the image written; "" for none (listing only)
 };
 
-const DashArgument kDashArguments[] = {
+const PlainArgument kPlainArguments[] = {
     // Without options the old rule holds: three or more arguments, no output.
     {"ThreeArgumentsWithoutOptionsHaveNoOutput", "in.asm", {"in.asm", "out.mif", "-f", "coe"},
      &kMif, ""},
-    {"DashArgumentAfterTheSourceIsTheOutput", "in.asm", {"in.asm", "-W"}, &kMif, "-W"},
+    {"PlainArgumentAfterTheSourceIsTheOutput", "in.asm", {"in.asm", "-W"}, &kMif, "-W"},
     {"OptionAfterTheSourceIsTheOutput", "in.asm", {"-f", "coe", "in.asm", "--help"}, &kCoe,
      "--help"},
     {"DoubleDashBeforeADashSource", "-x.asm", {"--", "-x.asm"}, &kMif, ""},
     {"DoubleDashBeforeDashSourceAndOutput", "-x.asm", {"-f", "readmemb", "--", "-x.asm", "-y"},
      &kReadmemb, "-y"},
+    {"FormatWithoutOutputListsOnly", "in.asm", {"-f", "coe", "in.asm"}, &kCoe, ""},
     {"LoneDashIsTheSource", "-", {"-", "out.mif"}, &kMif, "out.mif"},
     {"LoneDashAfterOptionsIsTheSource", "-", {"-f", "coe", "-", "out.coe"}, &kCoe, "out.coe"},
 };
 
-void PrintTo(const DashArgument& a, std::ostream* os) { *os << a.name; }
+void PrintTo(const PlainArgument& a, std::ostream* os) { *os << a.name; }
 
-class DashArguments : public testing::TestWithParam<DashArgument> {};
+class PlainArguments : public testing::TestWithParam<PlainArgument> {};
 
-TEST_P(DashArguments, AreFilesNotOptions) {
-  const DashArgument& a = GetParam();
+TEST_P(PlainArguments, NameTheSourceAndTheOutput) {
+  const PlainArgument& a = GetParam();
   ScratchDir d;
   WriteFile(d.path / a.source, kWorked);
   Outcome r = RunOrvix(d.path, a.args);
@@ -366,8 +369,8 @@ TEST_P(DashArguments, AreFilesNotOptions) {
   EXPECT_EQ(entries, DirEntries(d.path));
 }
 
-INSTANTIATE_TEST_SUITE_P(CommandLines, DashArguments, testing::ValuesIn(kDashArguments),
-                         [](const testing::TestParamInfo<DashArgument>& info) {
+INSTANTIATE_TEST_SUITE_P(CommandLines, PlainArguments, testing::ValuesIn(kPlainArguments),
+                         [](const testing::TestParamInfo<PlainArgument>& info) {
                            return std::string(info.param.name);
                          });
 
@@ -427,12 +430,20 @@ enum Ending {
   IS_SOURCE,        // refused before reading
 };
 
+// What else is in the directory before the run.
+enum Setup {
+  PLAIN,
+  LINK_TO_SOURCE,  // "link" is a symbolic link to in.asm
+  LINK_TO_OUT,     // "link" is a symbolic link to out
+  DIRECTORY,       // "sub" is a directory
+};
+
 struct Situation {
   const char* name;
   std::string source;               // in.asm
-  std::optional<std::string> old;   // "out" before the run
+  std::optional<std::string> old;   // "out" before the run, mode 0640
   std::string output;               // the output path
-  bool link_to_source;              // make "link" a symbolic link to in.asm
+  Setup setup;
   long long file_size_limit;        // for the run; -1 none
   Ending ending;
   std::vector<std::string> entries; // the directory afterwards
@@ -441,22 +452,27 @@ struct Situation {
 const std::string kOld = "the previous image, longer than nothing and kept byte for byte\n";
 
 const Situation kSituations[] = {
-    {"UnknownMnemonicKeepsOldImage", "inc\nLOAD 2\ninc\n", kOld, "out", false, -1,
+    {"UnknownMnemonicKeepsOldImage", "inc\nLOAD 2\ninc\n", kOld, "out", PLAIN, -1,
      UNKNOWN_MNEMONIC, {"in.asm", "out"}},
-    {"UnknownMnemonicCreatesNoImage", "inc\nLOAD 2\ninc\n", std::nullopt, "out", false, -1,
+    {"UnknownMnemonicCreatesNoImage", "inc\nLOAD 2\ninc\n", std::nullopt, "out", PLAIN, -1,
      UNKNOWN_MNEMONIC, {"in.asm"}},
-    {"MissingDirectory", kProgram, std::nullopt, "nodir/out", false, -1, CANNOT_WRITE,
+    {"MissingDirectory", kProgram, std::nullopt, "nodir/out", PLAIN, -1, CANNOT_WRITE,
      {"in.asm"}},
-    {"FullDevice", kProgram, std::nullopt, "/dev/full", false, -1, CANNOT_WRITE, {"in.asm"}},
-    {"OutputIsTheSource", kProgram, std::nullopt, "in.asm", false, -1, IS_SOURCE, {"in.asm"}},
-    {"OutputLinksToTheSource", kProgram, std::nullopt, "link", true, -1, IS_SOURCE,
+    {"FullDevice", kProgram, std::nullopt, "/dev/full", PLAIN, -1, CANNOT_WRITE, {"in.asm"}},
+    {"OutputIsTheSource", kProgram, std::nullopt, "in.asm", PLAIN, -1, IS_SOURCE, {"in.asm"}},
+    {"OutputLinksToTheSource", kProgram, std::nullopt, "link", LINK_TO_SOURCE, -1, IS_SOURCE,
      {"in.asm", "link"}},
-    {"OldImageReplacedWhole", kProgram, Repeat(kOld, 40), "out", false, -1, WRITTEN,
+    {"OutputIsADirectory", kProgram, std::nullopt, "sub", DIRECTORY, -1, CANNOT_WRITE,
+     {"in.asm", "sub"}},
+    // The file a link names is replaced; the link stays a link.
+    {"LinkToOldImage", kProgram, kOld, "link", LINK_TO_OUT, -1, WRITTEN,
+     {"in.asm", "link", "out"}},
+    {"OldImageReplacedWhole", kProgram, Repeat(kOld, 40), "out", PLAIN, -1, WRITTEN,
      {"in.asm", "out"}},
     // Every image is longer than 100 bytes: the write fails part way.
-    {"WriteFailingPartWayKeepsOldImage", kProgram, kOld, "out", false, 100, CANNOT_WRITE,
+    {"WriteFailingPartWayKeepsOldImage", kProgram, kOld, "out", PLAIN, 100, CANNOT_WRITE,
      {"in.asm", "out"}},
-    {"WriteFailingPartWayLeavesNoFile", kProgram, std::nullopt, "out", false, 100, CANNOT_WRITE,
+    {"WriteFailingPartWayLeavesNoFile", kProgram, std::nullopt, "out", PLAIN, 100, CANNOT_WRITE,
      {"in.asm"}},
 };
 
@@ -473,7 +489,9 @@ TEST_P(FormatFailure, LeavesTheOutputAsItMust) {
     WriteFile(d.path / "out", *s.old);
     fs::permissions(d.path / "out", fs::perms(0640));
   }
-  if (s.link_to_source) fs::create_symlink("in.asm", d.path / "link");
+  if (s.setup == LINK_TO_SOURCE) fs::create_symlink("in.asm", d.path / "link");
+  if (s.setup == LINK_TO_OUT) fs::create_symlink("out", d.path / "link");
+  if (s.setup == DIRECTORY) fs::create_directory(d.path / "sub");
   RunOptions options;
   options.file_size_limit = s.file_size_limit;
   Outcome r = RunOrvix(d.path, {"-f", f.name, "in.asm", s.output}, options);
@@ -505,6 +523,7 @@ TEST_P(FormatFailure, LeavesTheOutputAsItMust) {
     struct stat st;
     ASSERT_EQ(0, stat((d.path / s.output).c_str(), &st));
     EXPECT_EQ(0640u, st.st_mode & 07777);
+    EXPECT_EQ(s.setup == LINK_TO_OUT, fs::is_symlink(d.path / s.output));
   } else if (s.old) {
     EXPECT_EQ(*s.old, ReadFile(d.path / "out"));
   }
@@ -646,19 +665,41 @@ std::string Bin(int word) {
   return s;
 }
 
-// The list file of the Verilog testbench for both readmem formats of every
-// program, and the output the testbench must print for it.
-std::string TestbenchList(const Corpus& c, std::string& expected) {
+// Writes the list file of the Verilog testbench, both readmem images of
+// every program in turn, and returns the testbench's argument naming it.
+std::string TestbenchList(const Corpus& c) {
   std::string list;
-  expected.clear();
   for (const Assembled& a : c.programs) {
     list += "b " + a.name + ".readmemb\nh " + a.name + ".readmemh\n";
-    std::string words;
-    for (int w : a.expected) words += Bin(w) + "\n";
-    expected += "image\n" + words + "image\n" + words;
   }
   WriteFile(c.dir.path / "list.txt", list);
   return "+list=list.txt";
+}
+
+// Checks what the testbench printed: for each program, its readmemb and its
+// readmemh image, each a line "image" and the 32 words, and nothing else.
+void ExpectTestbenchOutput(const Corpus& c, const std::string& out) {
+  std::vector<std::string> images;
+  std::string other;
+  std::istringstream in(out);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line == "image") {
+      images.emplace_back();
+    } else if (!images.empty() && line.size() == 10) {
+      images.back() += line + "\n";
+    } else {
+      other += line + "\n";
+    }
+  }
+  EXPECT_EQ("", other) << "lines besides the words";
+  ASSERT_EQ(2 * c.programs.size(), images.size());
+  for (size_t k = 0; k < c.programs.size(); k++) {
+    std::string words;
+    for (int w : c.programs[k].expected) words += Bin(w) + "\n";
+    EXPECT_EQ(words, images[2 * k]) << c.programs[k].name << ".readmemb";
+    EXPECT_EQ(words, images[2 * k + 1]) << c.programs[k].name << ".readmemh";
+  }
 }
 
 const fs::path kTestbench = fs::path("tests") / "formats" / "rom_tb.v";
@@ -674,12 +715,10 @@ TEST_F(ImageReader, IcarusVerilogReadsTheVerilogImages) {
   Outcome build = RunProcess(c.dir.path, {"iverilog", "-Wall", "-o", "rom_tb.vvp",
                                           (SourceDir() / kTestbench).string()});
   ASSERT_EQ(0, build.status) << build.out << build.err;
-  std::string expected;
-  std::string list = TestbenchList(c, expected);
-  Outcome run = RunProcess(c.dir.path, {"vvp", "-n", "rom_tb.vvp", list});
+  Outcome run = RunProcess(c.dir.path, {"vvp", "-n", "rom_tb.vvp", TestbenchList(c)});
   EXPECT_EQ(0, run.status);
   EXPECT_EQ("", run.err);
-  EXPECT_EQ(expected, run.out);
+  ExpectTestbenchOutput(c, run.out);
 }
 
 // Verilator builds the same testbench once and reads every image the same.
@@ -690,9 +729,7 @@ TEST_F(ImageReader, VerilatorReadsTheVerilogImages) {
                                           "-Wall", "--top-module", "rom_tb", "-Mdir", "obj",
                                           (SourceDir() / kTestbench).string()});
   ASSERT_EQ(0, build.status) << build.out << build.err;
-  std::string expected;
-  std::string list = TestbenchList(c, expected);
-  Outcome run = RunProcess(c.dir.path, {"obj/Vrom_tb", list});
+  Outcome run = RunProcess(c.dir.path, {"obj/Vrom_tb", TestbenchList(c)});
   EXPECT_EQ(0, run.status);
   EXPECT_EQ("", run.err);
   // The simulator's own last line reports the $finish that ends the run.
@@ -702,7 +739,7 @@ TEST_F(ImageReader, VerilatorReadsTheVerilogImages) {
   if (tail.rfind("- ", 0) == 0 && tail.find(": Verilog $finish\n") != std::string::npos) {
     out.erase(last + 1);
   }
-  EXPECT_EQ(expected, out);
+  ExpectTestbenchOutput(c, out);
 }
 
 // Yosys elaborates one ROM per image, initialised with $readmemb or
