@@ -687,6 +687,9 @@ void Assemble(Corpus* c) {
   for (int k = 0; k < kRandomPrograms; k++) {
     sources.emplace_back("random" + std::to_string(k), RandomProgram(rng));
   }
+  // Statement text that holds block-comment marks, which stand in the
+  // comments of the Verilog images.
+  sources.emplace_back("comment_marks", "a/*: load /*\ninc\nb*/: dec\nj */\nj a/*\nswap //x*/\n");
   for (size_t k = 0; k < sources.size(); k++) {
     const std::string& name = sources[k].first;
     WriteFile(c->dir.path / (name + ".asm"), sources[k].second);
