@@ -29,9 +29,15 @@ const std::string& TokenLine() {
       int len = 1 + static_cast<int>(rng() % 8);
       for (int i = 0; i < len; i++) s += "abcdefghijklmnopqrstuvwxyz0123456789_"[rng() % 37];
       switch (rng() % 4) {
-        case 0: s += ", "; break;
-        case 1: s += '\t'; break;
-        default: s += ' '; break;
+        case 0:
+          s += ", ";
+          break;
+        case 1:
+          s += '\t';
+          break;
+        default:
+          s += ' ';
+          break;
       }
     }
     return s;
@@ -160,8 +166,8 @@ const std::string& SourceFile() {
     const long kSize = 50L << 20;
     char line[64];
     for (long written = 0, i = 0; written < kSize; written += 40, i++) {
-      int n = snprintf(line, sizeof line, "%sl%05ld: add %ld ; ", i % 3 ? "  " : "",
-                       i % 100000, i % 32);
+      int n = snprintf(line, sizeof line, "%sl%05ld: add %ld ; ", i % 3 ? "  " : "", i % 100000,
+                       i % 32);
       while (n < 39) line[n++] = 'c';
       line[39] = '\n';
       fwrite(line, 1, 40, f);

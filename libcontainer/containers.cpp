@@ -322,9 +322,7 @@ Ptr HashG::nextBucket(Ptr& key) {
 // LinearHashG
 
 LinearHashG::LinearHashG()
-    : cur_index(0),
-      table_size(static_cast<int>(GetLargerPrime(256))),
-      item_count(0) {
+    : cur_index(0), table_size(static_cast<int>(GetLargerPrime(256))), item_count(0) {
   table = new HashItem*[table_size]();
 }
 
@@ -432,8 +430,7 @@ Ptr LinearHashG::next(String& key) {
 }
 
 int LinearHashG::homeSlot(const String& key) const {
-  return static_cast<int>(DHashFromString(key.cStr()) %
-                          static_cast<unsigned int>(table_size));
+  return static_cast<int>(DHashFromString(key.cStr()) % static_cast<unsigned int>(table_size));
 }
 
 int LinearHashG::nextSlot(int i) const { return i + 1 == table_size ? 0 : i + 1; }

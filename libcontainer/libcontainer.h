@@ -4,14 +4,14 @@
 /// The whole library in one include: strings, tokenizing, line reading,
 /// string arrays and the generic pointer containers.
 
-#include "types.h"
+#include "containers.h"
+#include "linereader.h"
+#include "queue.h"
 #include "string.h"
+#include "stringarray.h"
 #include "tokenizer.h"
+#include "types.h"
 #include "util.h"
 #include "vector.h"
-#include "stringarray.h"
-#include "containers.h"
-#include "queue.h"
-#include "linereader.h"
 
 #endif  // LIBCONTAINER_LIBCONTAINER_H_

@@ -19,9 +19,7 @@ char printf_buffer[2048];
 
 }  // namespace
 
-String::String() : c_str(new char[1]), c_len(0), c_capacity(1) {
-  c_str[0] = '\0';
-}
+String::String() : c_str(new char[1]), c_len(0), c_capacity(1) { c_str[0] = '\0'; }
 
 String::String(const char* s) {
   c_len = s ? static_cast<int>(strlen(s)) : 0;
@@ -231,9 +229,7 @@ bool operator==(const String& lhs, const String& rhs) {
 
 bool operator!=(const String& lhs, const String& rhs) { return !(lhs == rhs); }
 
-bool operator<(const String& lhs, const String& rhs) {
-  return strcmp(lhs.cStr(), rhs.cStr()) < 0;
-}
+bool operator<(const String& lhs, const String& rhs) { return strcmp(lhs.cStr(), rhs.cStr()) < 0; }
 
 bool operator>(const String& lhs, const String& rhs) { return rhs < lhs; }
 

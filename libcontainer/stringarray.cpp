@@ -7,9 +7,7 @@ StringArray::StringArray(int size) : n_strings(0) {
   if (size > 0) strings.resize(size, true);
 }
 
-StringArray::StringArray(const StringArray& array) : n_strings(0) {
-  *this = array;
-}
+StringArray::StringArray(const StringArray& array) : n_strings(0) { *this = array; }
 
 StringArray::~StringArray() {}
 

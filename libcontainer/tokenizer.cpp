@@ -1,16 +1,13 @@
 #include "tokenizer.h"
 
 Tokenizer::Tokenizer()
-    : str(""), delims(" "), last_pos(0), pos(0),
-      head(nullptr), tail(nullptr), cur(nullptr) {}
+    : str(""), delims(" "), last_pos(0), pos(0), head(nullptr), tail(nullptr), cur(nullptr) {}
 
 Tokenizer::Tokenizer(const String& s)
-    : str(s), delims(" "), last_pos(0), pos(0),
-      head(nullptr), tail(nullptr), cur(nullptr) {}
+    : str(s), delims(" "), last_pos(0), pos(0), head(nullptr), tail(nullptr), cur(nullptr) {}
 
 Tokenizer::Tokenizer(const String& s, const String& dlms)
-    : str(s), delims(dlms), last_pos(0), pos(0),
-      head(nullptr), tail(nullptr), cur(nullptr) {}
+    : str(s), delims(dlms), last_pos(0), pos(0), head(nullptr), tail(nullptr), cur(nullptr) {}
 
 Tokenizer::~Tokenizer() { clearQueue(); }
 

@@ -66,7 +66,8 @@ struct Mnemonic {
 
 // The ZRC instruction set. Matching is exact and case-sensitive. inb and
 // wdpcpu share one word; only the listing in the image comment tells them
-// apart.
+// apart. One row per mnemonic, kept as a table.
+// clang-format off
 static constexpr Mnemonic kMnemonics[] = {
     {"load", "10", OPERAND_DATA, 8},
     {"lea", "00000", OPERAND_DATA, 5},
@@ -90,6 +91,7 @@ static constexpr Mnemonic kMnemonics[] = {
     {"swap", "1111000000", OPERAND_NONE, 0},
     {"leamq", "1111100000", OPERAND_NONE, 0},
 };
+// clang-format on
 
 // True when every row's fixed bits are binary digits, a row without operand
 // has none, and fixed bits plus operand field make one word.
@@ -162,11 +164,11 @@ static bool isplaindecimal(const String& str) {
 // warnings it reports. Without `report` nothing is printed and the run is
 // exactly the plain assembly; warnings are counted either way.
 struct Diagnostics {
-  const char* source = "";  // the source path as given
-  bool report = false;      // print warnings and located errors
-  int warnings = 0;         // problems found so far
-  long line[kMemoryWords] = {};   // 1-based source line of each statement
-  String operand[kMemoryWords];   // each statement's operand as written
+  const char* source = "";       // the source path as given
+  bool report = false;           // print warnings and located errors
+  int warnings = 0;              // problems found so far
+  long line[kMemoryWords] = {};  // 1-based source line of each statement
+  String operand[kMemoryWords];  // each statement's operand as written
 
   // Counts one problem on source line `at` and, when reporting, prints
   // "<source>:<at>: warning: <text>".
@@ -347,8 +349,7 @@ ssize_t SourceLines::read(void* cookie, char* buf, size_t size) {
 
 // Reports what the loader would otherwise pass over in statement `i`, just
 // parsed from `text`.
-static void checkstatement(instruction* cmds, int i, const StatementText& text,
-                           Diagnostics& diag) {
+static void checkstatement(instruction* cmds, int i, const StatementText& text, Diagnostics& diag) {
   const long at = diag.line[i];
   if (cmds[i].label.length() > 0) {
     int first = findlabel(cmds, cmds[i].label);
@@ -494,7 +495,8 @@ static void checkoperand(instruction* cmds, int ncmds, int i, const Mnemonic& m,
       const long long low = -(1LL << (m.width - 1));
       const long long high = (1LL << m.width) - 1;
       if (cmd.data < low || cmd.data > high) {
-        diag.warn(at, "operand %s does not fit the %d-bit field of '%s': its low %d bits %s are kept",
+        diag.warn(at,
+                  "operand %s does not fit the %d-bit field of '%s': its low %d bits %s are kept",
                   written.cStr(), m.width, m.name, m.width, bitify(cmd.data, m.width).cStr());
       }
       break;
@@ -504,7 +506,8 @@ static void checkoperand(instruction* cmds, int ncmds, int i, const Mnemonic& m,
       if (cmd.jmptarget.length() == 0) {
         address = cmd.data & (kMemoryWords - 1);
         if (cmd.data < 0 || cmd.data >= kMemoryWords) {
-          diag.warn(at, "jump target %s is not an address 0..%d: its low 5 bits %s (address %d) "
+          diag.warn(at,
+                    "jump target %s is not an address 0..%d: its low 5 bits %s (address %d) "
                     "are kept",
                     written.cStr(), kMemoryWords - 1, bitify(cmd.data, 5).cStr(), address);
         }
@@ -517,7 +520,8 @@ static void checkoperand(instruction* cmds, int ncmds, int i, const Mnemonic& m,
         }
       }
       if (address >= ncmds) {
-        diag.warn(at, "jump to address %d lies past the last statement (address %d), into the "
+        diag.warn(at,
+                  "jump to address %d lies past the last statement (address %d), into the "
                   "zero words",
                   address, ncmds - 1);
       }
@@ -549,10 +553,10 @@ static bool encodestatement(instruction* cmds, int ncmds, int i, String& ln, Dia
 
 // The words of one assembled program, ready to be written in any format.
 struct Image {
-  const char* path;      // the output path as given on the command line
-  instruction* cmds;     // the statements
-  const String* words;   // words[i] encodes cmds[i]
-  int ncmds;             // number of statements; the rest of memory is zero
+  const char* path;     // the output path as given on the command line
+  instruction* cmds;    // the statements
+  const String* words;  // words[i] encodes cmds[i]
+  int ncmds;            // number of statements; the rest of memory is zero
 };
 
 // The statement as the image comments show it: the label with its colon,
@@ -817,8 +821,7 @@ bool writeasm(instruction* cmds, int ncmds, char* fn) {
 // inode, so links count as the file they lead to).
 static bool samefile(const char* a, const char* b) {
   struct stat sa, sb;
-  return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev &&
-         sa.st_ino == sb.st_ino;
+  return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 // What the command line asks for.
@@ -841,15 +844,16 @@ enum CommandAction {
 enum OptionId { OPT_OUTPUT, OPT_FORMAT, OPT_WARNINGS, OPT_STRICT, OPT_HELP, OPT_VERSION };
 
 struct Option {
-  char short_name;        // '\0' for a long name only
+  char short_name;  // '\0' for a long name only
   const char* long_name;
-  const char* argument;   // the argument's name in the help; null for a switch
+  const char* argument;  // the argument's name in the help; null for a switch
   OptionId id;
   const char* help;
 };
 
 static const Option kOptions[] = {
-    {'o', "output", "FILE", OPT_OUTPUT, "write the image to FILE (then only the source may follow)"},
+    {'o', "output", "FILE", OPT_OUTPUT,
+     "write the image to FILE (then only the source may follow)"},
     {'f', "format", "FORMAT", OPT_FORMAT, "the image format (see below); mif by default"},
     {'W', "warnings", nullptr, OPT_WARNINGS, "report probable mistakes, each by its source line"},
     {'\0', "strict", nullptr, OPT_STRICT, "as -W, and fail the run when anything is reported"},
@@ -876,7 +880,8 @@ static void printhelp() {
       names.printf("-%c, --%s%s%s", o.short_name, o.long_name, o.argument ? " " : "",
                    o.argument ? o.argument : "");
     } else {
-      names.printf("    --%s%s%s", o.long_name, o.argument ? " " : "", o.argument ? o.argument : "");
+      names.printf("    --%s%s%s", o.long_name, o.argument ? " " : "",
+                   o.argument ? o.argument : "");
     }
     printf("  %-22s %s\n", names.cStr(), o.help);
   }

@@ -31,9 +31,12 @@ TEST(Bitify, LowBitsInTwosComplement) {
     int val, bits;
     std::string want;
   } cases[] = {
-      {0, 0, ""}, {7, -2, ""}, {INT_MIN, 5, "00000"},
+      {0, 0, ""},
+      {7, -2, ""},
+      {INT_MIN, 5, "00000"},
       {INT_MIN, 33, "1" + std::string("1") + std::string(31, '0')},
-      {INT_MAX, 32, "0" + std::string(31, '1')}, {-1, 40, std::string(40, '1')},
+      {INT_MAX, 32, "0" + std::string(31, '1')},
+      {-1, 40, std::string(40, '1')},
   };
   for (const auto& c : cases) {
     EXPECT_STREQ(c.want.c_str(), bitify(c.val, c.bits).cStr()) << c.val << "/" << c.bits;
@@ -153,7 +156,7 @@ TEST(LoadStream, LinePiecesAt1023Bytes) {
     int want;
     const char* ops;
   } cases[] = {
-      {head + "x", 2, "inc\ninc\n"},       // 1023 bytes: one statement, operand x
+      {head + "x", 2, "inc\ninc\n"},      // 1023 bytes: one statement, operand x
       {head + "xy", 3, "inc\ny\ninc\n"},  // 1024 bytes: "inc ... x", then "y"
   };
   for (const auto& c : cases) {

@@ -66,13 +66,34 @@ struct Row {
   const char* image_at = nullptr;  // where a link's image lands, in the directory
   bool unprivileged = false;       // run as an ordinary user even under root
 
-  Row& Err(const std::string& text) { err = text; return *this; }
-  Row& Stdout(Console to) { stdout_to = to; return *this; }
-  Row& SizeLimit(long long bytes) { file_size_limit = bytes; return *this; }
-  Row& Umask(int bits) { umask = bits; return *this; }
-  Row& Mode(int bits) { mode = bits; return *this; }
-  Row& ImageAt(const char* name) { image_at = name; return *this; }
-  Row& Unprivileged() { unprivileged = true; return *this; }
+  Row& Err(const std::string& text) {
+    err = text;
+    return *this;
+  }
+  Row& Stdout(Console to) {
+    stdout_to = to;
+    return *this;
+  }
+  Row& SizeLimit(long long bytes) {
+    file_size_limit = bytes;
+    return *this;
+  }
+  Row& Umask(int bits) {
+    umask = bits;
+    return *this;
+  }
+  Row& Mode(int bits) {
+    mode = bits;
+    return *this;
+  }
+  Row& ImageAt(const char* name) {
+    image_at = name;
+    return *this;
+  }
+  Row& Unprivileged() {
+    unprivileged = true;
+    return *this;
+  }
 };
 
 void PrintTo(const Row& row, std::ostream* os) { *os << row.name; }
@@ -127,7 +148,8 @@ std::string Bytes(const char (&literal)[N]) {
 // An object file's first bytes, a line of high bytes, a line of NULs, and
 // control bytes without a final newline.
 const char kBinary[] =
-    "\x7f" "ELF\x02\x01\x01\0\0\0\0\x03\0>\0\n"
+    "\x7f"
+    "ELF\x02\x01\x01\0\0\0\0\x03\0>\0\n"
     "\xff\xfe\x80\x81 \x90\x91\n"
     "\0\0\0\0\n"
     "\x01\x02\x03";
@@ -179,11 +201,15 @@ const std::vector<Row>& Rows() {
       // instruction.
       {"BinarySource", Source("binary.asm", Bytes(kBinary)), Earlier("out.mif"),
        Cat({kProcessing, kGenerating,
-            "Unknown ZRC instruction '\x7f" "ELF\x02\x01\x01', aborting..\n",
+            "Unknown ZRC instruction '\x7f"
+            "ELF\x02\x01\x01', aborting..\n",
             "orvix: Error generating machine code.\n"}),
        1, Result::kKept},
-      {"NulBytesInLines", Source("nul.asm", Bytes(kNulLines)), Earlier("out.mif"),
-       Cat({kProcessing, kGenerating, "1000000101\n0011000011\n0001000000\n"}), 0,
+      {"NulBytesInLines",
+       Source("nul.asm", Bytes(kNulLines)),
+       Earlier("out.mif"),
+       Cat({kProcessing, kGenerating, "1000000101\n0011000011\n0001000000\n"}),
+       0,
        Result::kImage,
        {"\t0 : 1000000101 ; -- \t\tload 5", "\t1 : 0011000011 ; -- \t\tadd 3",
         "\t2 : 0001000000 ; -- \t\tj 0"}},
@@ -191,7 +217,10 @@ const std::vector<Row>& Rows() {
       // own: every blank piece is skipped.
       {"BlankLine10Mb",
        Source("blank10mb.asm", [] { return Repeat(" ", 1023 * 10250) + "load 1\n"; }),
-       InDir("out.mif"), Cat({kProcessing, kGenerating, "1000000001\n"}), 0, Result::kImage,
+       InDir("out.mif"),
+       Cat({kProcessing, kGenerating, "1000000001\n"}),
+       0,
+       Result::kImage,
        {"\t0 : 1000000001 ; -- \t\tload 1"}},
       // Each 1023-byte piece of a 10 MB word is a statement of its own: far
       // more than memory holds.
@@ -210,7 +239,10 @@ const std::vector<Row>& Rows() {
       {"Comments100kThenStatement",
        Source("comments.asm",
               [] { return Repeat("\n  ; a comment line\n \t\r\n;\n", 25000) + "  inc ; last\n"; }),
-       InDir("out.mif"), Cat({kProcessing, kGenerating, "1100100000\n"}), 0, Result::kImage,
+       InDir("out.mif"),
+       Cat({kProcessing, kGenerating, "1100100000\n"}),
+       0,
+       Result::kImage,
        {"\t0 : 1100100000 ; -- \t\tinc 0"}},
 
       // The output path names the source: refused before anything is read.
@@ -261,8 +293,8 @@ const std::vector<Row>& Rows() {
        kNotWritten, 1, Result::kAbsent},
       // A file the user may not write is refused, though its directory might
       // take a new one.
-      Row{"OutputReadOnly", Source("ok.asm", kStatement), Earlier("out.mif", 0444), kNotWritten,
-          1, Result::kKept}
+      Row{"OutputReadOnly", Source("ok.asm", kStatement), Earlier("out.mif", 0444), kNotWritten, 1,
+          Result::kKept}
           .Unprivileged(),
       // Devices and FIFOs are written in place. /dev/full opens; the full
       // device shows when the buffered image is written out.
@@ -284,8 +316,7 @@ const std::vector<Row>& Rows() {
           Result::kImage, kStatementImage}
           .Stdout(Console::kDevFull)
           .Err(kStdoutFailed),
-      Row{"StdoutFullWithoutOutput", Source("ok.asm", kStatement), nullptr, "", 1,
-          Result::kAbsent}
+      Row{"StdoutFullWithoutOutput", Source("ok.asm", kStatement), nullptr, "", 1, Result::kAbsent}
           .Stdout(Console::kDevFull)
           .Err(kStdoutFailed),
       Row{"StdoutFullFailedAssembly", Source("bad.asm", "bad\n"), Earlier("out.mif"), "", 1,

@@ -191,8 +191,10 @@ const std::vector<Case> kKinds = {
     {"OperandWithLeadingZerosIsPlain", "add 007\n", "", "0011000111\n", 0},
     {"OperandMinusZeroIsPlain", "add -0\n", "", "0011000000\n", 0},
     {"UnknownMnemonicIsALocatedError", "inc\n\nLOAD 5\ninc\n", "",
-     kInc + "in.asm:3: error: unknown instruction 'LOAD'\n"
-            "Unknown ZRC instruction 'LOAD', aborting..\n" + kGenFailed,
+     kInc +
+         "in.asm:3: error: unknown instruction 'LOAD'\n"
+         "Unknown ZRC instruction 'LOAD', aborting..\n" +
+         kGenFailed,
      1},
     {"LabelOnlyLineIsALocatedError", "; start\nhere:\n", "",
      "in.asm:2: error: unknown instruction ''\nUnknown ZRC instruction '', aborting..\n" +
@@ -203,7 +205,8 @@ const std::vector<Case> kKinds = {
      W(2, "text after the operand is ignored: '2'"),
      NoFit(1, "300", 8, "load", "00101100") + "1000101100\n" +
          "in.asm:2: error: unknown instruction 'foo'\nUnknown ZRC instruction 'foo', "
-         "aborting..\n" + kGenFailed,
+         "aborting..\n" +
+         kGenFailed,
      1},
     // One statement with several problems: the loader's in order, then the
     // encoder's before the word.
@@ -254,8 +257,8 @@ std::vector<Case> FieldCases() {
     name[0] = static_cast<char>(toupper(name[0]));
     const std::string word = f.word;
     // The statement sits on line 2, after a comment line.
-    std::string listed = f.fits ? "" : NoFit(2, f.operand, f.width, f.mnemonic,
-                                             word.substr(10 - f.width));
+    std::string listed =
+        f.fits ? "" : NoFit(2, f.operand, f.width, f.mnemonic, word.substr(10 - f.width));
     cases.push_back({name, "; edge\n" + std::string(f.mnemonic) + " " + f.operand + "\n", "",
                      listed + word + "\n", 0});
   }
@@ -305,8 +308,8 @@ const std::vector<Case> kLines = {
          "0001001000\n",
      0},
     {"MixedLineEnds", "inc 1\n\r\ninc 2\r\n\ninc 3\n", "",
-     NoOperand(1, "inc", "1") + kInc + NoOperand(3, "inc", "2") + kInc +
-         NoOperand(5, "inc", "3") + kInc,
+     NoOperand(1, "inc", "1") + kInc + NoOperand(3, "inc", "2") + kInc + NoOperand(5, "inc", "3") +
+         kInc,
      0},
     // Every piece of a long line is a statement of that one line.
     {"LongLineInPieces", "inc\n" + kThreePieces + "\n\ninc 4\n", LongLine(2, 2051),
@@ -322,13 +325,12 @@ const std::vector<Case> kLines = {
     // A NUL byte ends what is read of its line, not the line count.
     {"NulBytes", "inc 1\0garbage\n\0inc 9\ninc 2\n"s, Nul(1) + Nul(2),
      NoOperand(1, "inc", "1") + kInc + NoOperand(3, "inc", "2") + kInc, 0},
-    {"LastLineWithoutNewline", "inc\n\n; c\ninc 7", "", kInc + NoOperand(4, "inc", "7") + kInc,
+    {"LastLineWithoutNewline", "inc\n\n; c\ninc 7", "", kInc + NoOperand(4, "inc", "7") + kInc, 0},
+    {"LastLineEndsInCarriageReturn", "inc\r\ninc 7\r", "", kInc + NoOperand(2, "inc", "7") + kInc,
      0},
-    {"LastLineEndsInCarriageReturn", "inc\r\ninc 7\r", "",
-     kInc + NoOperand(2, "inc", "7") + kInc, 0},
     // A carriage return without a newline after it is part of the line.
-    {"LongLastLineEndsInCarriageReturn", "inc" + Repeat(" ", 1020) + "\r", LongLine(1, 1024),
-     kInc, 0},
+    {"LongLastLineEndsInCarriageReturn", "inc" + Repeat(" ", 1020) + "\r", LongLine(1, 1024), kInc,
+     0},
     {"LongLastLineWithoutNewline", "inc\n" + kThreePieces, LongLine(2, 2051),
      kInc + NoOperand(2, "inc", "1") + kInc + NoOperand(2, "inc", "2") + kInc +
          NoOperand(2, "inc", "3") + kInc,
@@ -351,10 +353,8 @@ struct StrictCase {
 };
 
 const StrictCase kStrict[] = {
-    {"LoaderWarning", "add 5, 7\n", true},
-    {"EncoderWarning", "inc\nload 256\n", true},
-    {"MissingLabel", "j nowhere\ninc\n", true},
-    {"LongLine", Repeat(" ", 1024) + "\ninc\n", true},
+    {"LoaderWarning", "add 5, 7\n", true},        {"EncoderWarning", "inc\nload 256\n", true},
+    {"MissingLabel", "j nowhere\ninc\n", true},   {"LongLine", Repeat(" ", 1024) + "\ninc\n", true},
     {"Clean", "start: load 5\nj start\n", false},
 };
 
@@ -398,8 +398,7 @@ std::string StrictName(const testing::TestParamInfo<std::tuple<StrictCase, bool>
 }
 
 INSTANTIATE_TEST_SUITE_P(Strict, StrictRuns,
-                         testing::Combine(testing::ValuesIn(kStrict), testing::Bool()),
-                         StrictName);
+                         testing::Combine(testing::ValuesIn(kStrict), testing::Bool()), StrictName);
 
 // A program with warnings of the loader and of the encoder, and a missing
 // label, written in each image format with and without warnings.
@@ -467,9 +466,7 @@ TEST(FormatRunsLongOption, WarningsIsMinusW) {
   EXPECT_EQ(kWarnedLocated, Located(longform.out));
 }
 
-std::string FormatName(const testing::TestParamInfo<FormatCase>& info) {
-  return info.param.name;
-}
+std::string FormatName(const testing::TestParamInfo<FormatCase>& info) { return info.param.name; }
 
 INSTANTIATE_TEST_SUITE_P(Formats, FormatRuns, testing::ValuesIn(kFormatCases), FormatName);
 

@@ -57,7 +57,7 @@ struct Word {
 };
 
 std::string HexAddress(size_t a) {
-  char buf[8];
+  char buf[24];
   snprintf(buf, sizeof buf, "%zx", a);
   return buf;
 }

@@ -105,13 +105,13 @@ struct ScratchDir {
 
 // How to start a process.
 struct RunOptions {
-  uid_t uid = geteuid();            // run as this user (and group of the same number)
+  uid_t uid = geteuid();  // run as this user (and group of the same number)
   std::string stdin_path = "/dev/null";
-  std::string stdout_path;          // "" captures standard output; else it goes there
-  bool close_stdout = false;        // start with standard output closed
-  long long file_size_limit = -1;   // RLIMIT_FSIZE in bytes, SIGXFSZ ignored; -1: none
-  int umask = -1;                   // file mode creation mask; -1: the caller's
-  std::string program;              // RunOrvix: the binary to run; "": OrvixBin()
+  std::string stdout_path;         // "" captures standard output; else it goes there
+  bool close_stdout = false;       // start with standard output closed
+  long long file_size_limit = -1;  // RLIMIT_FSIZE in bytes, SIGXFSZ ignored; -1: none
+  int umask = -1;                  // file mode creation mask; -1: the caller's
+  std::string program;             // RunOrvix: the binary to run; "": OrvixBin()
 };
 
 // One finished process.

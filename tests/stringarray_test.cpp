@@ -60,8 +60,7 @@ TEST(StringArray, AddsItsOwnEntries) {
   array.insert(array[1], 0);
   EXPECT_EQ(entries(array), (Texts{"second", "first", "second", "first"}));
   array.prepend(array[3]);
-  EXPECT_EQ(entries(array),
-            (Texts{"first", "second", "first", "second", "first"}));
+  EXPECT_EQ(entries(array), (Texts{"first", "second", "first", "second", "first"}));
 }
 
 TEST(StringArray, AssignmentAndCopy) {
@@ -100,8 +99,7 @@ TEST(StringArray, Make) {
   EXPECT_EQ(none.length(), 0);
   EXPECT_EQ(none.capacity(), 0);
 
-  StringArray with_null =
-      StringArray::make(2, static_cast<const char*>(nullptr), "x");
+  StringArray with_null = StringArray::make(2, static_cast<const char*>(nullptr), "x");
   EXPECT_EQ(entries(with_null), (Texts{"", "x"}));
 }
 

@@ -44,9 +44,9 @@ const CutCase kCutCases[] = {
     {"  ", " ", {""}},  // only delimiters: one empty token
     {",a,,b,", ",", {"a", "b"}},
     {"a, \tb\t,c", ", \t", {"a", "b", "c"}},
-    {"abc", "", {"abc"}},        // no delimiters: the whole input
+    {"abc", "", {"abc"}},               // no delimiters: the whole input
     {"a-b+c", "+-+", {"a", "b", "c"}},  // repeats in the set do not matter
-    {"AbA", "a", {"AbA"}},       // membership is case-sensitive
+    {"AbA", "a", {"AbA"}},              // membership is case-sensitive
 };
 
 TEST(TokenizerTest, CutsAtRunsOfDelimitersBothWays) {
