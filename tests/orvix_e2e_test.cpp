@@ -298,33 +298,6 @@ TEST_P(OrvixExample, MatchesItsExpectedImage) {
             r.out);
 }
 
-// Another MIF reader sees the words that orvix listed, and zero words after.
-TEST_P(OrvixExample, SrecCatReadsTheListedWords) {
-  if (system("command -v srec_cat >/dev/null 2>&1") != 0) GTEST_SKIP() << "no srec_cat";
-  ScratchDir d;
-  Outcome r = Assemble(d);
-  ASSERT_EQ(0, r.status);
-  Outcome dump = RunProcess(d.path, {"srec_cat", name_ + ".mif", "-mif", "-o", "-", "-hex-dump"});
-  ASSERT_EQ(0, dump.status);
-  // Lines read "addr: b0 b1 ...  #ascii"; each word is two bytes, low first.
-  std::vector<int> bytes;
-  std::istringstream in(dump.out);
-  std::string line, tok;
-  while (std::getline(in, line)) {
-    std::istringstream fields(line.substr(line.find(':') + 1));
-    while (fields >> tok && tok[0] != '#') bytes.push_back(std::stoi(tok, nullptr, 16));
-  }
-  ASSERT_EQ(64u, bytes.size());
-  std::istringstream listed(r.out.substr(r.out.find("'\n", r.out.find("Generating")) + 2));
-  ASSERT_NE(std::string::npos, r.out.find("Generating"));
-  std::string word;
-  for (int a = 0; a < 32; a++) {
-    int value = bytes[2 * a] | bytes[2 * a + 1] << 8;
-    int expected = std::getline(listed, word) ? std::stoi(word, nullptr, 2) : 0;
-    EXPECT_EQ(expected, value) << "address " << a;
-  }
-}
-
 INSTANTIATE_TEST_SUITE_P(Examples, OrvixExample, testing::ValuesIn(kExamples));
 
 }  // namespace

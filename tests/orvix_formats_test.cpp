@@ -644,7 +644,6 @@ const int kRandomPrograms = 40;
 struct Assembled {
   std::string name;           // file stem in the corpus directory
   std::vector<int> expected;  // 32 words
-  bool example;               // one of examples/*.asm
 };
 
 // Every example and the random programs assembled into all four formats, in
@@ -682,7 +681,6 @@ void Assemble(Corpus* c) {
   }
   std::sort(sources.begin(), sources.end());
   EXPECT_LE(3u, sources.size()) << "the examples are missing";
-  const size_t examples = sources.size();
   std::mt19937 rng(20240611);
   for (int k = 0; k < kRandomPrograms; k++) {
     sources.emplace_back("random" + std::to_string(k), RandomProgram(rng));
@@ -693,7 +691,7 @@ void Assemble(Corpus* c) {
   for (size_t k = 0; k < sources.size(); k++) {
     const std::string& name = sources[k].first;
     WriteFile(c->dir.path / (name + ".asm"), sources[k].second);
-    Assembled a{name, {}, k < examples};
+    Assembled a{name, {}};
     std::string listing;
     for (const Format& f : kFormats) {
       Outcome r = RunOrvix(c->dir.path, {"-f", f.name, name + ".asm", name + "." + f.name});
@@ -843,13 +841,12 @@ TEST_F(ImageReader, YosysReadsTheVerilogImages) {
   }
 }
 
-// srec_cat reads the MIF image of every random program (the examples are
-// read by the end-to-end test) as 32 words of two bytes, low byte first.
+// srec_cat reads the MIF image of every program as 32 words of two bytes,
+// low byte first.
 TEST_F(ImageReader, SrecCatReadsTheMifImages) {
   if (!HaveCommand("srec_cat")) GTEST_SKIP() << "no srec_cat";
   const Corpus& c = TheCorpus();
   for (const Assembled& a : c.programs) {
-    if (a.example) continue;
     Outcome dump =
         RunProcess(c.dir.path, {"srec_cat", a.name + ".mif", "-mif", "-o", "-", "-hex-dump"});
     ASSERT_EQ(0, dump.status) << a.name << dump.err;
