@@ -304,6 +304,13 @@ SourceLines::~SourceLines() {
 
 bool SourceLines::fill() {
   chunk_pos_ = 0;
+  chunk_len_ = 0;
+  // Nothing is read after a read error, even one that a retry would get
+  // past: the bytes that came before it are used up, then the source fails.
+  if (ferror(source_)) {
+    failed_ = true;
+    return false;
+  }
   chunk_len_ = fread(chunk_, 1, sizeof chunk_, source_);
   if (chunk_len_ == 0 && ferror(source_)) failed_ = true;
   return chunk_len_ > 0;

@@ -204,6 +204,11 @@ struct FailingSource {
       return -1;
     }
     const std::string& p = self->pieces[self->piece];
+    if (p.empty()) {  // an error that a retry gets past
+      self->piece++;
+      errno = EIO;
+      return -1;
+    }
     size_t n = std::min(size, p.size() - self->at);
     memcpy(buf, p.data() + self->at, n);
     self->at += n;
@@ -224,6 +229,8 @@ struct ReadFailure {
 const ReadFailure kReadFailures[] = {
     {"InTheFirstRead", {}, {}},
     {"AfterTwoLines", {"a: inc\n", "load 5\n"}, {"inc", "load"}},
+    // Nothing after the error counts, even when a retry would read on.
+    {"TransientError", {"inc\n", "", "load 5\n"}, {"inc"}},
     // No piece of the broken line becomes a record.
     {"InTheMiddleOfALongLine", {"inc\n", "load " + std::string(1500, '7')}, {"inc"}},
 };
