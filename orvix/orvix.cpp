@@ -698,6 +698,12 @@ static bool finishimage(FILE* fp, const ImageFormat& format, const Image& image,
   return ok;
 }
 
+// The directory part of `path`, with its final '/'; "" for a bare name.
+static String directoryof(const String& path) {
+  const char* slash = strrchr(path.cStr(), '/');
+  return slash == nullptr ? String() : path.subStr(0, static_cast<int>(slash - path.cStr()) + 1);
+}
+
 // The file that `path` names once every symbolic link along the last
 // component is followed (it may not exist yet). False on a link loop.
 static bool followlinks(const char* path, String& target) {
@@ -713,11 +719,7 @@ static bool followlinks(const char* path, String& target) {
       target = link;
     } else {
       // A relative link is read from the directory holding it.
-      int slash = -1;
-      for (int i = 0; i < target.length(); i++) {
-        if (target[i] == '/') slash = i;
-      }
-      target = target.left(slash + 1) + String(link);
+      target = directoryof(target) + String(link);
     }
   }
   return false;
@@ -754,11 +756,7 @@ static bool writeimagefile(const char* path, const ImageFormat& format, const Im
     mode = 0666 & ~mask;
   }
 
-  int slash = -1;
-  for (int i = 0; i < target.length(); i++) {
-    if (target[i] == '/') slash = i;
-  }
-  String temp = target.left(slash + 1) + String(".orvix-XXXXXX");
+  String temp = directoryof(target) + String(".orvix-XXXXXX");
   int fd = mkstemp(temp.getBuffer());
   if (fd < 0) return false;
   bool ok = fchmod(fd, mode) == 0;
