@@ -67,32 +67,23 @@ std::string NoFit(int line, const std::string& operand, int width, const std::st
                      " bits " + bits + " are kept");
 }
 
-// The lines of `console` that name a place in the source.
-std::string Located(const std::string& console) {
+// The lines of `console` that name a place in the source (`located`), or
+// all the others: what a run without warnings prints.
+std::string LinesWhere(const std::string& console, bool located) {
   std::string kept;
   size_t pos = 0;
   while (pos < console.size()) {
     size_t eol = console.find('\n', pos);
     size_t end = eol == std::string::npos ? console.size() : eol + 1;
-    if (console.compare(pos, 7, "in.asm:") == 0) kept += console.substr(pos, end - pos);
+    if ((console.compare(pos, 7, "in.asm:") == 0) == located)
+      kept += console.substr(pos, end - pos);
     pos = end;
   }
   return kept;
 }
 
-// `console` without the lines that name a place in the source: what a run
-// without warnings prints.
-std::string Unlocated(const std::string& console) {
-  std::string kept;
-  size_t pos = 0;
-  while (pos < console.size()) {
-    size_t eol = console.find('\n', pos);
-    size_t end = eol == std::string::npos ? console.size() : eol + 1;
-    if (console.compare(pos, 7, "in.asm:") != 0) kept += console.substr(pos, end - pos);
-    pos = end;
-  }
-  return kept;
-}
+std::string Located(const std::string& console) { return LinesWhere(console, true); }
+std::string Unlocated(const std::string& console) { return LinesWhere(console, false); }
 
 bool HasWarning(const std::string& console) {
   return console.find(": warning: ") != std::string::npos;
