@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-// The assembler itself, without its main (the build defines ORVIX_NO_MAIN).
-#include "orvix/orvix.cpp"
+#include "orvix/image.h"
+#include "orvix/orvix.h"
 
 namespace {
 
@@ -137,7 +137,7 @@ std::vector<std::string> ListedWords(const Run& r) {
     if (IsWord(line)) words.push_back(line);
   }
   CHECK(static_cast<int>(words.size()) == r.count);
-  words.resize(kMemoryWords, kZeroWord);
+  words.resize(kMemoryWords, std::string(kWordBits, '0'));
   return words;
 }
 
@@ -318,7 +318,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // source of the corpus stays a source.
   uint32_t h = 2166136261u;
   for (size_t i = 0; i < size; i++) h = (h ^ data[i]) * 16777619u;
-  const ImageFormat& format = kFormats[h % (sizeof kFormats / sizeof kFormats[0])];
+  const ImageFormat& format = kFormats[h % kFormatCount];
   const bool old_image = (h >> 8) & 1;
   const std::vector<std::string> old_entries =
       old_image ? std::vector<std::string>{"out.img"} : std::vector<std::string>{};

@@ -13,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
-// The assembler itself, without its main (the build defines ORVIX_NO_MAIN).
-#include "orvix/orvix.cpp"
+#include "orvix/diagnostics.h"
+#include "orvix/orvix.h"
 #include "tests/orvix_run.h"
 
 namespace {

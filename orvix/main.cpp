@@ -1,0 +1,6 @@
+// The orvix program: one run of the assembler (orvix.h), whose exit status
+// also says whether the console listing was written in full.
+
+#include "orvix/orvix.h"
+
+int main(int argc, char** argv) { return finish(run(argc, argv)); }

@@ -1,0 +1,106 @@
+// The operating-system part of the assembler on POSIX systems.
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "libcontainer/libcontainer.h"
+#include "orvix/platform.h"
+
+namespace {
+
+// Formats the text into the open stream `fp` and closes it; true when every
+// write and the close succeeded. With `sync` the bytes are stored on disk
+// before the close.
+bool finishfile(FILE* fp, const std::function<void(FILE*)>& write, bool sync) {
+  write(fp);
+  bool ok = fflush(fp) == 0 && !ferror(fp);
+  // A rename must not make a file visible whose bytes are not yet stored.
+  if (ok && sync && fsync(fileno(fp)) != 0 && errno != EINVAL) ok = false;
+  if (fclose(fp) != 0) ok = false;
+  return ok;
+}
+
+// The directory part of `path`, with its final '/'; "" for a bare name.
+String directoryof(const String& path) {
+  const char* slash = strrchr(path.cStr(), '/');
+  return slash == nullptr ? String() : path.subStr(0, static_cast<int>(slash - path.cStr()) + 1);
+}
+
+// The file that `path` names once every symbolic link along the last
+// component is followed (it may not exist yet). False on a link loop.
+bool followlinks(const char* path, String& target) {
+  target = path;
+  for (int hops = 0; hops < 40; hops++) {
+    struct stat st;
+    if (lstat(target.cStr(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    char link[4096];
+    ssize_t n = readlink(target.cStr(), link, sizeof link - 1);
+    if (n < 0) return false;
+    link[n] = '\0';
+    if (link[0] == '/') {
+      target = link;
+    } else {
+      // A relative link is read from the directory holding it.
+      target = directoryof(target) + String(link);
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool replacefile(const char* path, const std::function<void(FILE*)>& write) {
+  String target;
+  if (!followlinks(path, target)) return false;
+  struct stat st;
+  // What the path itself reaches: /dev/stdout on a pipe leads, link by link,
+  // to a name ("pipe:[...]") that is no path.
+  const bool exists = stat(path, &st) == 0;
+  if (exists && !S_ISREG(st.st_mode)) {
+    FILE* fp = fopen(path, "w");
+    return fp != nullptr && finishfile(fp, write, false);
+  }
+
+  mode_t mode;
+  if (exists) {
+    // Refuse a file the user may not write, as opening it would.
+    int fd = open(target.cStr(), O_WRONLY);
+    if (fd < 0) return false;
+    close(fd);
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = umask(0);
+    umask(mask);
+    mode = 0666 & ~mask;
+  }
+
+  String temp = directoryof(target) + String(".orvix-XXXXXX");
+  int fd = mkstemp(temp.getBuffer());
+  if (fd < 0) return false;
+  bool ok = fchmod(fd, mode) == 0;
+  if (ok && exists && (st.st_uid != geteuid() || st.st_gid != getegid())) {
+    // Keep the owner of a file replaced for another user. Where that is not
+    // allowed the file becomes the writer's, as a new file would: no failure.
+    int kept_owner = fchown(fd, st.st_uid, st.st_gid);
+    (void)kept_owner;
+  }
+  FILE* fp = ok ? fdopen(fd, "w") : nullptr;
+  if (fp == nullptr) {
+    close(fd);
+    ok = false;
+  } else {
+    ok = finishfile(fp, write, true);
+  }
+  if (ok && rename(temp.cStr(), target.cStr()) != 0) ok = false;
+  if (!ok) unlink(temp.cStr());
+  return ok;
+}
+
+bool samefile(const char* a, const char* b) {
+  struct stat sa, sb;
+  return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
