@@ -14,7 +14,6 @@
 // - strict assembly fails exactly the runs that warn, printing what the
 //   reporting run prints.
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -22,16 +21,20 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
 #include "orvix/image.h"
 #include "orvix/orvix.h"
+#include "tests/test_files.h"
 
 namespace {
+
+using orvix_test::DirEntries;
+using orvix_test::Lines;
+using orvix_test::ReadFile;
+using orvix_test::WriteFile;
 
 std::string scratch;  // holds in.asm, the captured console, and img/
 std::string source;   // scratch/in.asm
@@ -47,44 +50,6 @@ void RemoveScratch() {
   remove(source.c_str());
   remove(console.c_str());
   rmdir(scratch.c_str());
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void WriteAll(const std::string& path, const char* bytes, size_t size) {
-  FILE* fp = fopen(path.c_str(), "wb");
-  CHECK(fp != nullptr);
-  CHECK(fwrite(bytes, 1, size, fp) == size);
-  CHECK(fclose(fp) == 0);
-}
-
-std::vector<std::string> Entries(const std::string& dir) {
-  std::vector<std::string> names;
-  DIR* d = opendir(dir.c_str());
-  CHECK(d != nullptr);
-  while (struct dirent* e = readdir(d)) {
-    if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0) names.push_back(e->d_name);
-  }
-  closedir(d);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t eol = text.find('\n', pos);
-    if (eol == std::string::npos) eol = text.size();
-    lines.push_back(text.substr(pos, eol - pos));
-    pos = eol + 1;
-  }
-  return lines;
 }
 
 bool IsWord(const std::string& s) {
@@ -107,7 +72,7 @@ struct Run {
 
 Run Assemble(const ImageFormat& format, bool report, bool strict, bool old_image) {
   remove(output.c_str());
-  if (old_image) WriteAll(output, kOldImage, strlen(kOldImage));
+  if (old_image) WriteFile(output, kOldImage);
 
   Run r;
   fflush(stdout);
@@ -123,9 +88,9 @@ Run Assemble(const ImageFormat& format, bool report, bool strict, bool old_image
   // The assembler lists everything on stdout; keep the fuzzer's log clean.
   CHECK(freopen("/dev/null", "w", stdout) != nullptr);
 
-  r.console = ReadAll(console);
-  r.entries = Entries(image_dir);
-  if (!r.entries.empty()) r.image = ReadAll(output);
+  r.console = ReadFile(console);
+  r.entries = DirEntries(image_dir);
+  if (!r.entries.empty()) r.image = ReadFile(output);
   return r;
 }
 
@@ -283,15 +248,6 @@ void CheckLocated(const Run& r, const std::vector<SourceLine>& lines) {
   }
 }
 
-// The console without the lines that name a place in the source.
-std::string Unlocated(const std::string& text) {
-  std::string kept;
-  for (const std::string& line : Lines(text)) {
-    if (!StartsWith(line, source + ":")) kept += line + "\n";
-  }
-  return kept;
-}
-
 // The scratch directory goes under $TMPDIR (or /tmp); a memory file system
 // there makes the synced image writes cheap.
 void Setup() {
@@ -312,7 +268,7 @@ void Setup() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (scratch.empty()) Setup();
-  WriteAll(source, reinterpret_cast<const char*>(data), size);
+  WriteFile(source, std::string(reinterpret_cast<const char*>(data), size));
 
   // The format and the old image follow from the bytes, so that every
   // source of the corpus stays a source.
@@ -342,7 +298,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Reporting adds located lines and nothing else.
   CHECK(quiet.warnings == reported.warnings);
   CHECK(quiet.count == reported.count && quiet.ok == reported.ok);
-  CHECK(Unlocated(reported.console) == quiet.console);
+  CHECK(orvix_test::LinesWhere(reported.console, source, false) == quiet.console);
   // A successful run without warnings locates nothing at all.
   if (reported.ok && reported.warnings == 0) CHECK(reported.console == quiet.console);
   CheckLocated(reported, SplitSource(data, size));

@@ -112,10 +112,7 @@ TEST_P(ParseStatement, FillsEveryField) {
   EXPECT_STREQ(s.rest, text.rest.cStr());
 }
 
-INSTANTIATE_TEST_SUITE_P(Shapes, ParseStatement, testing::ValuesIn(kShapes),
-                         [](const testing::TestParamInfo<Shape>& info) {
-                           return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Shapes, ParseStatement, testing::ValuesIn(kShapes), orvix_test::ByName());
 
 const char kProcessing[] = "Processing ZRC assembly source file 'src'...\n";
 const char kReadError[] = "Error reading ZRC assembly source file 'src', aborting..\n";
@@ -258,9 +255,7 @@ TEST_P(LoadStreamReadError, FailsWithTheRecordsSoFar) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Streams, LoadStreamReadError, testing::ValuesIn(kReadFailures),
-                         [](const testing::TestParamInfo<ReadFailure>& info) {
-                           return std::string(info.param.name);
-                         });
+                         orvix_test::ByName());
 
 TEST(Writer, EmptyTableGivesAnAllZeroImage) {
   ScratchDir dir;

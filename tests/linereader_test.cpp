@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "libcontainer/libcontainer.h"
+#include "tests/test_files.h"
 
 namespace {
 
@@ -351,6 +352,8 @@ TEST(LineReaderTest, LeavesTheStreamOpenAndWhereItRead) {
 }
 
 TEST(LineReaderDeathTest, LineLengthBelowTwoIsRefused) {
+  if (orvix_test::UnderMemcheck())
+    GTEST_SKIP() << "a death test forks, which valgrind cannot follow";
   EXPECT_DEATH(LineReader(String("a"), 1), "max_line_length >= 2");
 }
 

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "libcontainer/libcontainer.h"
+#include "tests/test_files.h"
 
 namespace {
 
@@ -104,6 +105,8 @@ TEST(StringArray, Make) {
 }
 
 TEST(StringArrayDeathTest, IndexChecks) {
+  if (orvix_test::UnderMemcheck())
+    GTEST_SKIP() << "a death test forks, which valgrind cannot follow";
   StringArray array = StringArray::make(2, "a", "b");
   const StringArray& constant = array;
   EXPECT_DEATH(array[2], "i >= 0 && i < n_strings");
@@ -251,6 +254,8 @@ TEST(Vector, ConstructionAndCopies) {
 }
 
 TEST(VectorDeathTest, IndexChecks) {
+  if (orvix_test::UnderMemcheck())
+    GTEST_SKIP() << "a death test forks, which valgrind cannot follow";
   Vector<String> v(2);
   const Vector<String>& constant = v;
   EXPECT_DEATH(v[2], "i >= 0 && i < t_size");
