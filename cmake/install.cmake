@@ -1,16 +1,17 @@
 # Installation of the library, and packaging.
 #
 # Beside the assembler, its manual page and the licence (installed by the
-# top-level CMakeLists.txt), cmake --install puts the static library in lib/,
+# top-level CMakeLists.txt), cmake --install puts the static library in the
+# library directory <libdir> (lib/x86_64-linux-gnu on Debian, lib elsewhere),
 # the headers in include/libcontainer/ (so users keep writing
 # #include "libcontainer/libcontainer.h" with <prefix>/include on the include
-# path), a CMake package in lib/cmake/libcontainer/ so that other projects can
-# do
+# path), a CMake package in <libdir>/cmake/libcontainer/ so that other
+# projects can do
 #
 #   find_package(libcontainer REQUIRED)
 #   target_link_libraries(app PRIVATE libcontainer::libcontainer)
 #
-# and a pkg-config file in lib/pkgconfig/ for builds without CMake:
+# and a pkg-config file in <libdir>/pkgconfig/ for builds without CMake:
 #
 #   c++ -std=c++17 app.cpp $(pkg-config --cflags --libs libcontainer)
 #
@@ -41,15 +42,33 @@ install(FILES
   ${PROJECT_BINARY_DIR}/libcontainerConfigVersion.cmake
   DESTINATION ${LIBCONTAINER_CMAKE_DIR})
 
+# The pkg-config file names the prefix it is installed under, so it is
+# written at install time: cmake --install --prefix, DESTDIR and the package
+# (installed as /usr) each get their own. The directories below the prefix
+# are fixed now.
 set(LIBCONTAINER_PKGCONFIG_DIR ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
-# The way up from the pkg-config directory to the prefix ("../.." for
-# lib/pkgconfig).
-file(RELATIVE_PATH LIBCONTAINER_PC_TO_PREFIX
-  /prefix/${LIBCONTAINER_PKGCONFIG_DIR} /prefix)
-configure_file(${CMAKE_CURRENT_LIST_DIR}/libcontainer.pc.in
-  ${PROJECT_BINARY_DIR}/libcontainer.pc @ONLY)
-install(FILES ${PROJECT_BINARY_DIR}/libcontainer.pc
-  DESTINATION ${LIBCONTAINER_PKGCONFIG_DIR})
+if(IS_ABSOLUTE "${LIBCONTAINER_PKGCONFIG_DIR}")
+  set(LIBCONTAINER_PC_DESTINATION "${LIBCONTAINER_PKGCONFIG_DIR}")
+else()
+  set(LIBCONTAINER_PC_DESTINATION "\${CMAKE_INSTALL_PREFIX}/${LIBCONTAINER_PKGCONFIG_DIR}")
+endif()
+foreach(dir LIBDIR INCLUDEDIR)
+  if(IS_ABSOLUTE "${CMAKE_INSTALL_${dir}}")
+    set(LIBCONTAINER_PC_${dir} "${CMAKE_INSTALL_${dir}}")
+  else()
+    set(LIBCONTAINER_PC_${dir} "\${prefix}/${CMAKE_INSTALL_${dir}}")
+  endif()
+endforeach()
+# Everything but the prefix is filled in now, the prefix by the install step.
+set(LIBCONTAINER_PC_PREFIX "@CMAKE_INSTALL_PREFIX@")
+set(LIBCONTAINER_PC_TEMPLATE ${PROJECT_BINARY_DIR}/libcontainer.pc.in)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/libcontainer.pc.in ${LIBCONTAINER_PC_TEMPLATE} @ONLY)
+install(CODE "
+  configure_file(\"${LIBCONTAINER_PC_TEMPLATE}\"
+    \"${PROJECT_BINARY_DIR}/pkgconfig-install/libcontainer.pc\" @ONLY)
+  file(INSTALL DESTINATION \"${LIBCONTAINER_PC_DESTINATION}\"
+    TYPE FILE FILES \"${PROJECT_BINARY_DIR}/pkgconfig-install/libcontainer.pc\")
+")
 
 # One Debian package holds the tool and the library's development files.
 set(CPACK_PACKAGE_NAME orvix)
