@@ -16,6 +16,17 @@
 #   c++ -std=c++17 app.cpp $(pkg-config --cflags --libs libcontainer)
 #
 # cpack -G DEB wraps the same tree into a Debian package.
+#
+# Installing copies what is built and builds nothing (neither cmake --install
+# nor the install target does): otherwise cpack, which installs through the
+# install target's preparation step, would first build the whole tree, test
+# suite included. cpack builds what the package holds itself, the targets in
+# CPACK_ORVIX_BUILD_TARGETS (see CPackProjectConfig.cmake); a target that
+# gets installed belongs in that list.
+set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+set(CPACK_ORVIX_BUILD_TARGETS orvix libcontainer)
+set(CPACK_ORVIX_CMAKE_COMMAND ${CMAKE_COMMAND})
+set(CPACK_ORVIX_BINARY_DIR ${PROJECT_BINARY_DIR})
 
 include(CMakePackageConfigHelpers)
 
