@@ -84,7 +84,9 @@ install(CODE "
 # One Debian package holds the tool and the library's development files.
 set(CPACK_PACKAGE_NAME orvix)
 set(CPACK_PACKAGE_VENDOR "orvix project")
-set(CPACK_PACKAGE_CONTACT "orvix maintainers <orvix@localhost>")
+# No mailbox answers for the project: the address is in the reserved .invalid
+# domain, so that it cannot reach anyone by mistake.
+set(CPACK_PACKAGE_CONTACT "orvix developers <orvix@orvix.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "assembler for the ZRC processor, with the libcontainer C++ library")
 set(CPACK_PACKAGE_DESCRIPTION
@@ -98,6 +100,8 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+# The binary goes without its debug information, as Debian ships binaries.
+set(CPACK_STRIP_FILES ON)
 # Depends: the run-time libraries of the binary, found by dpkg-shlibdeps.
 # Recommends: the headers need a compiler, the CMake package CMake and the
 # pkg-config file pkg-config.
