@@ -256,6 +256,7 @@ test('every format of every example and of a typed program equals the native ima
   // The picture of the page in the README: the typed program, with warnings.
   await programs[0].pick();
   await format.selectOption('mif');
+  await page.getByLabel('Source').blur();
   await page.screenshot({path: path.join(WEB_DIR, 'playground.png')});
   await context.close();
 });
