@@ -23,6 +23,7 @@
   const DEFAULT_EXAMPLE = 'counter';
   const STORED_SOURCE = 'orvix.playground.source';
   const STORED_FORMAT = 'orvix.playground.format';
+  const STORED_TYPED = 'orvix.playground.typed';
 
   const $ = (id) => document.getElementById(id);
   const ui = {
@@ -43,11 +44,12 @@
   let output = null;        // bytes the module prints, while they are wanted
   const examples = new Map();  // name -> text, line ends as an editor has them
   let download = null;      // {name, bytes} of the last image, or null
+  let typed = '';           // the last text that was no example
   const written = new Set();   // files the page has put in the module
 
   // --- The run ------------------------------------------------------------
 
-  // Every line in the text, line ends as the editor gives them.
+  // `text` with its line ends as an editor gives them: LF alone.
   const editorText = (text) => text.replace(/\r\n?/g, '\n');
 
   function nameOf(source) {
@@ -115,8 +117,8 @@
   // The located warnings and errors of the console, by source line, then the
   // lines that say why a run failed without a source line.
   function problemsOf(result) {
-    const located = new RegExp(
-        '^' + result.sourcePath.replace(/[.]/g, '\\.') + ':(\\d+): (warning|error): ');
+    const path = result.sourcePath.replace(/[.*+?^${}()|[\]\\]/g, '\\$&');
+    const located = new RegExp('^' + path + ':(\\d+): (warning|error): ');
     const unlocated = /^(Too many statements|Error reading|Cannot write)/;
     const problems = [];
     for (const text of result.console.split('\n')) {
@@ -127,7 +129,7 @@
         problems.push({line: Infinity, kind: 'error', text});
       }
     }
-    return problems.sort((a, b) => a.line - b.line);
+    return problems.sort((a, b) => (a.line === b.line ? 0 : a.line < b.line ? -1 : 1));
   }
 
   // --- Showing a run -----------------------------------------------------
@@ -230,12 +232,18 @@
   }
 
   function keep(source, format) {
+    if (nameOf(source) === TYPED_NAME) typed = source;
     let fragment = '#src=' + encodeURIComponent(source);
     if (format !== 'mif') fragment += '&format=' + format;
-    history.replaceState(null, '', fragment);
+    try {
+      history.replaceState(null, '', fragment);
+    } catch (e) {
+      // an address longer than the browser takes: the storage still keeps it
+    }
     try {
       localStorage.setItem(STORED_SOURCE, source);
       localStorage.setItem(STORED_FORMAT, format);
+      localStorage.setItem(STORED_TYPED, typed);
     } catch (e) {
       // storage refused (private mode, quota): the link still keeps it
     }
@@ -314,25 +322,36 @@
       ui.gutter.scrollTop = ui.source.scrollTop;
     });
     ui.format.addEventListener('change', update);
+    // Opening an example keeps what was typed: "(your program)" brings it back.
     ui.example.addEventListener('change', () => {
-      if (examples.has(ui.example.value)) load(examples.get(ui.example.value), ui.format.value);
+      const name = ui.example.value;
+      load(examples.has(name) ? examples.get(name) : typed, ui.format.value);
     });
     ui.download.addEventListener('click', saveImage);
     window.addEventListener('hashchange', () => {
       const {source, format} = initial();
       if (source !== ui.source.value || format !== ui.format.value) load(source, format);
     });
+    typed = stored(STORED_TYPED) || '';
     const {source, format} = initial();
     load(source, format);
     document.body.dataset.ready = 'true';
   }
 
+  let errorLine = '';
   createAssembler({
     stdout: (byte) => {
       if (output !== null) output.push(byte);
     },
     // Only the report that standard output failed goes to standard error.
-    stderr: (byte) => console.error(String.fromCharCode(byte)),
+    stderr: (byte) => {
+      if (byte !== 10) {
+        errorLine += String.fromCharCode(byte);
+        return;
+      }
+      console.error(errorLine);
+      errorLine = '';
+    },
   }).then(start, (error) => {
     ui.status.textContent = 'The assembler could not be loaded: ' + error;
     ui.status.className = 'failed';

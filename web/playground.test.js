@@ -147,21 +147,23 @@ async function setSource(page, text, typed = false) {
   }
 }
 
-// What the page shows of the last run.
-function shown(page) {
-  return page.evaluate(() => ({
-    source: document.getElementById('source').value,
-    example: document.getElementById('example').value,
-    rows: [...document.querySelectorAll('#listing tbody tr')].map(
-        (tr) => [...tr.cells].map((td) => td.textContent)),
-    marks: [...document.querySelectorAll('#gutter .warning, #gutter .error')].map(
-        (div) => [Number(div.dataset.line), div.className]),
-    problems: [...document.querySelectorAll('#problems li')].map((li) => li.textContent),
-    command: document.getElementById('command').textContent,
-    console: document.getElementById('console').textContent,
-    image: document.getElementById('image').textContent,
-    canDownload: !document.getElementById('download').disabled,
-  }));
+// What the page shows of the last run, found as a person (or a screen
+// reader) finds it: by the labels and names of the controls.
+async function shown(page) {
+  const cells = (rows) => rows.map((tr) => [...tr.cells].map((td) => td.textContent));
+  const marks = (lines) => lines.map((div) => [Number(div.dataset.line), div.className]);
+  return {
+    source: await page.getByLabel('Source').inputValue(),
+    example: await page.getByLabel('Example').inputValue(),
+    rows: await page.getByRole('table', {name: 'Listing'}).locator('tbody tr').evaluateAll(cells),
+    marks: await page.locator('#gutter').locator('.warning, .error').evaluateAll(marks),
+    problems:
+        await page.getByRole('list', {name: 'Problems'}).getByRole('listitem').allTextContents(),
+    command: await page.locator('#command').textContent(),
+    console: await page.getByLabel('Console').textContent(),
+    image: await page.getByLabel('Image').textContent(),
+    canDownload: await page.getByRole('button', {name: 'Download'}).isEnabled(),
+  };
 }
 
 async function saveImage(page) {
@@ -253,8 +255,10 @@ test('every format of every example and of a typed program equals the native ima
       assert.ok(saved.bytes.equals(native.image), `${what}: downloaded bytes differ`);
     }
   }
+  // Opening the examples kept the typed program.
+  await page.getByLabel('Example').selectOption('(your program)');
+  assert.equal((await shown(page)).source, WARNINGS);
   // The picture of the page in the README: the typed program, with warnings.
-  await programs[0].pick();
   await format.selectOption('mif');
   await page.getByLabel('Source').blur();
   await page.screenshot({path: path.join(WEB_DIR, 'playground.png')});
