@@ -276,10 +276,27 @@
 
   // --- Wiring --------------------------------------------------------------
 
+  // A run that did not complete: nothing of an earlier run may stay on show
+  // as if it were this one's.
+  function showBroken(error) {
+    download = null;
+    ui.download.disabled = true;
+    ui.listing.replaceChildren();
+    ui.problems.replaceChildren();
+    ui.console.textContent = '';
+    ui.image.textContent = '';
+    ui.status.textContent = 'the assembler stopped: ' + error;
+    ui.status.className = 'failed';
+  }
+
   function update() {
     const source = ui.source.value;
     const format = ui.format.value;
-    show(source, assemble(source, format));
+    try {
+      show(source, assemble(source, format));
+    } catch (error) {
+      showBroken(error);
+    }
     keep(source, format);
   }
 
