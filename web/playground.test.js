@@ -313,11 +313,21 @@ test('keyboard alone, on a phone-sized screen', async () => {
   const context = await newContext({viewport: {width: 360, height: 740}, isMobile: true});
   const page = await open(context);
   const focused = () => page.evaluate(() => document.activeElement.id);
-  // Tab to the editor, type, then Tab on to the button and press it.
+  // Tab to the editor and type; Tab on to the problem and press it to select
+  // its line; then Tab on to the button and press it.
   for (let i = 0; i < 5 && (await focused()) !== 'source'; i++) await page.keyboard.press('Tab');
   assert.equal(await focused(), 'source');
   await page.keyboard.press('ControlOrMeta+A');
-  await page.keyboard.type('add 1\nj 0\n');
+  await page.keyboard.type('add 1\nload 300\nj 0\n');
+  await page.keyboard.press('Tab');
+  assert.match(await page.evaluate(() => document.activeElement.textContent),
+               /^program\.asm:2: warning: /);
+  await page.keyboard.press('Enter');
+  assert.equal(await focused(), 'source');
+  assert.equal(await page.evaluate(() => {
+    const source = document.activeElement;
+    return source.value.slice(source.selectionStart, source.selectionEnd);
+  }), 'load 300');
   for (let i = 0; i < 10 && (await focused()) !== 'download'; i++) {
     await page.keyboard.press('Tab');
   }
