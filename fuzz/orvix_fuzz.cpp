@@ -14,6 +14,7 @@
 // - strict assembly fails exactly the runs that warn, printing what the
 //   reporting run prints.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
