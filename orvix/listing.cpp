@@ -48,7 +48,7 @@ void writelisting(FILE* fp, instruction* cmds, int ncmds, const String* words,
     }
     if (columns.empty()) columns = kNoStatement;
     const std::string& text = diag.text[n - 1];
-    fprintf(fp, "%s %5zu", columns.c_str(), n);
+    fprintf(fp, "%s %5ld", columns.c_str(), static_cast<long>(n));
     // fwrite: the line may hold NUL bytes, which stay as written.
     if (!text.empty()) {
       const std::string shown = "  " + expandtabs(text);
