@@ -12,8 +12,15 @@
 //   printed once, and over-long lines and NUL bytes are reported exactly on
 //   their lines, with the line's length;
 // - strict assembly fails exactly the runs that warn, printing what the
-//   reporting run prints.
+//   reporting run prints;
+// - a quiet run (-q) prints nothing on standard output and, on standard
+//   error, what the reporting run prints less its progress lines and words,
+//   with the same result and image; its listing has one line per source line
+//   with the words of the statements in order and each line as written, then
+//   one line per label.
 
+#include <fcntl.h>
+#include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -26,8 +33,11 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
+#include "orvix/cmdline.h"
 #include "orvix/image.h"
+#include "orvix/listing.h"
 #include "orvix/orvix.h"
+#include "orvix/suggest.h"
 #include "tests/test_files.h"
 
 namespace {
@@ -40,6 +50,8 @@ using orvix_test::WriteFile;
 std::string scratch;  // holds in.asm, the captured console, and img/
 std::string source;   // scratch/in.asm
 std::string console;  // scratch/console.txt
+std::string errors;   // scratch/errors.txt: standard error of a quiet run
+std::string listing;  // scratch/in.lst
 std::string image_dir;
 std::string output;  // image_dir/out.img
 
@@ -50,6 +62,8 @@ void RemoveScratch() {
   rmdir(image_dir.c_str());
   remove(source.c_str());
   remove(console.c_str());
+  remove(errors.c_str());
+  remove(listing.c_str());
   rmdir(scratch.c_str());
 }
 
@@ -67,27 +81,59 @@ struct Run {
   bool ok = false;  // loaded and written
   int warnings = 0;
   std::string console;               // everything printed
+  std::string errors;                // standard error, of a quiet run
+  std::string listing;               // the listing, of a quiet run that wrote one
+  std::vector<long> lines;           // the source line of each statement
+  size_t labels = 0;                 // statements that define a label
   std::vector<std::string> entries;  // of the image directory afterwards
   std::string image;                 // out.img afterwards, when it exists
 };
 
-Run Assemble(const ImageFormat& format, bool report, bool strict, bool old_image) {
+// `quiet` runs as -q with a listing: standard error is captured as well.
+Run Assemble(const ImageFormat& format, bool report, bool strict, bool old_image,
+             bool quiet = false) {
   remove(output.c_str());
+  remove(listing.c_str());
   if (old_image) WriteFile(output, kOldImage);
 
   Run r;
   fflush(stdout);
   CHECK(freopen(console.c_str(), "w", stdout) != nullptr);
+  int saved_stderr = -1;
+  if (quiet) {
+    saved_stderr = dup(2);
+    const int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    CHECK(saved_stderr >= 0 && fd >= 0 && dup2(fd, 2) == 2);
+    close(fd);
+  }
   instruction cmds[kMemoryWords];
   Diagnostics diag;
   diag.report = report;
+  diag.quiet = quiet;
+  diag.keep_text = quiet;
   r.count = loadsource(cmds, source.c_str(), diag);
   CHECK(r.count >= -1 && r.count <= kMemoryWords);
-  r.ok = r.count > 0 && writeimage(cmds, r.count, output.c_str(), format, diag, strict);
+  CommandLine cl;
+  cl.output = output.c_str();
+  cl.format = &format;
+  cl.strict = strict;
+  cl.listing = quiet ? listing.c_str() : nullptr;
+  r.ok = r.count > 0 && writeoutputs(cmds, r.count, cl, diag);
   r.warnings = diag.warnings;
+  for (int i = 0; i < r.count; i++) {
+    r.lines.push_back(diag.line[i]);
+    if (cmds[i].label.length() > 0) r.labels++;
+  }
   fflush(stdout);
   // The assembler lists everything on stdout; keep the fuzzer's log clean.
   CHECK(freopen("/dev/null", "w", stdout) != nullptr);
+  if (quiet) {
+    fflush(stderr);
+    CHECK(dup2(saved_stderr, 2) == 2);
+    close(saved_stderr);
+    r.errors = ReadFile(errors);
+    if (access(listing.c_str(), F_OK) == 0) r.listing = ReadFile(listing);
+  }
 
   r.console = ReadFile(console);
   r.entries = DirEntries(image_dir);
@@ -197,10 +243,25 @@ std::vector<SourceLine> SplitSource(const uint8_t* data, size_t size) {
 }
 
 // Every text that `message` quotes from the source (each blank-separated
-// part of it) occurs in the source line `line`. Lines holding a quote
-// character are passed over, as their quotes cannot be told apart.
-void CheckQuotedText(const std::string& message, const std::string& line) {
+// part of it) occurs in the source line `line`; a suggestion at its end is
+// near the first text quoted. Lines holding a quote character are passed
+// over, as their quotes cannot be told apart.
+void CheckQuotedText(std::string message, const std::string& line) {
   if (line.find('\'') != std::string::npos) return;
+  const std::string hint = "; did you mean '";
+  const size_t at = message.rfind(hint);
+  if (at != std::string::npos) {
+    CHECK(message.size() >= at + hint.size() + 2 &&
+          message.compare(message.size() - 2, 2, "'?") == 0);
+    const std::string suggested =
+        message.substr(at + hint.size(), message.size() - 2 - at - hint.size());
+    const size_t first = message.find('\'') + 1;
+    const std::string written = message.substr(first, message.find('\'', first) - first);
+    CHECK(suggested != written);
+    CHECK(strcasecmp(suggested.c_str(), written.c_str()) == 0 ||
+          editdistance(written, suggested) <= 2);
+    message.erase(at);
+  }
   size_t open = message.find('\'');
   while (open != std::string::npos) {
     const size_t close = message.find('\'', open + 1);
@@ -249,6 +310,47 @@ void CheckLocated(const Run& r, const std::vector<SourceLine>& lines) {
   }
 }
 
+// The console of a quiet run: without the progress lines and the words.
+std::string Unprogressed(const std::string& text, const ImageFormat& format) {
+  const std::string processing = "Processing ZRC assembly source file '" + source + "'...";
+  const std::string generating =
+      std::string("Generating ") + format.title + " output '" + output + "'";
+  std::string kept;
+  for (const std::string& line : Lines(text)) {
+    if (line != processing && line != generating && !IsWord(line)) kept += line + "\n";
+  }
+  return kept;
+}
+
+// The listing of a successful run: each source line with the address and
+// words of its statements, all of them in source order, and its text as
+// written; then an empty line, "Labels:" and a line per label, when there is
+// any.
+void CheckListing(const Run& r, const std::vector<SourceLine>& lines,
+                  const std::vector<std::string>& words) {
+  std::string expected;
+  int i = 0;
+  for (size_t n = 1; n <= lines.size(); n++) {
+    std::string columns;
+    for (; i < r.count && r.lines[i] == static_cast<long>(n); i++) {
+      char group[32];
+      snprintf(group, sizeof group, "%s%02x %s %03lx", columns.empty() ? "" : "  ", i,
+               words[i].c_str(), strtol(words[i].c_str(), nullptr, 2));
+      columns += group;
+    }
+    char number[32];
+    snprintf(number, sizeof number, " %5zu", n);
+    const std::string text = lines[n - 1].text.substr(0, lines[n - 1].length);
+    expected += (columns.empty() ? std::string(17, ' ') : columns) + number +
+                (text.empty() ? "" : "  " + expandtabs(text)) + "\n";
+  }
+  CHECK(i == r.count);
+  CHECK(r.listing.compare(0, expected.size(), expected) == 0);
+  const std::vector<std::string> labels = Lines(r.listing.substr(expected.size()));
+  CHECK(labels.size() == (r.labels > 0 ? 2 + r.labels : 0));
+  if (r.labels > 0) CHECK(labels[0].empty() && labels[1] == "Labels:");
+}
+
 // The scratch directory goes under $TMPDIR (or /tmp); a memory file system
 // there makes the synced image writes cheap.
 void Setup() {
@@ -259,6 +361,8 @@ void Setup() {
   scratch = tmpl;
   source = scratch + "/in.asm";
   console = scratch + "/console.txt";
+  errors = scratch + "/errors.txt";
+  listing = scratch + "/in.lst";
   image_dir = scratch + "/img";
   output = image_dir + "/out.img";
   CHECK(mkdir(image_dir.c_str(), 0755) == 0);
@@ -283,9 +387,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Run quiet = Assemble(format, false, false, old_image);
   const Run reported = Assemble(format, true, false, old_image);
   const Run strict = Assemble(format, true, true, old_image);
+  const Run silent = Assemble(format, true, false, old_image, true);
 
   // A run replaces the image whole or leaves the old one.
-  for (const Run* r : {&quiet, &reported, &strict}) {
+  for (const Run* r : {&quiet, &reported, &strict, &silent}) {
     if (r->ok) {
       CHECK(r->entries == std::vector<std::string>{"out.img"});
       CHECK(r->image == quiet.image);
@@ -303,6 +408,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // A successful run without warnings locates nothing at all.
   if (reported.ok && reported.warnings == 0) CHECK(reported.console == quiet.console);
   CheckLocated(reported, SplitSource(data, size));
+
+  // A quiet run prints its messages alone, on standard error.
+  CHECK(silent.console.empty());
+  CHECK(silent.errors == Unprogressed(reported.console, format));
+  CHECK(silent.count == reported.count && silent.ok == reported.ok);
+  CHECK(silent.warnings == reported.warnings);
+  CHECK(silent.listing.empty() != silent.ok);
+  if (silent.ok) CheckListing(silent, SplitSource(data, size), ListedWords(quiet));
 
   // Strict assembly fails exactly the runs that warn.
   CHECK(strict.console == reported.console);

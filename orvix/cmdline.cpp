@@ -5,21 +5,39 @@
 
 namespace {
 
-enum OptionId { OPT_OUTPUT, OPT_FORMAT, OPT_WARNINGS, OPT_STRICT, OPT_HELP, OPT_VERSION };
+enum OptionId {
+  OPT_OUTPUT,
+  OPT_FORMAT,
+  OPT_LISTING,
+  OPT_QUIET,
+  OPT_WARNINGS,
+  OPT_STRICT,
+  OPT_HELP,
+  OPT_VERSION,
+};
 
 struct Option {
   char short_name;  // '\0' for a long name only
   const char* long_name;
   const char* argument;  // the argument's name in the help; null for a switch
   OptionId id;
-  const char* help;
+  const char* help;  // one or more lines, separated by '\n'
 };
 
 const Option kOptions[] = {
     {'o', "output", "FILE", OPT_OUTPUT,
-     "write the image to FILE (then only the source may follow)"},
+     "write the image to FILE, \"-\" for standard output\n"
+     "(then only the source may be given besides)"},
     {'f', "format", "FORMAT", OPT_FORMAT, "the image format (see below); mif by default"},
-    {'W', "warnings", nullptr, OPT_WARNINGS, "report probable mistakes, each by its source line"},
+    {'l', "listing", "FILE", OPT_LISTING,
+     "also write a listing to FILE: each source line with\n"
+     "its address and word, then the labels"},
+    {'q', "quiet", nullptr, OPT_QUIET,
+     "print no banner, progress or words; messages go to\n"
+     "standard error"},
+    {'W', "warnings", nullptr, OPT_WARNINGS,
+     "report probable mistakes, each by its source line,\n"
+     "and why a file cannot be read or written"},
     {'\0', "strict", nullptr, OPT_STRICT, "as -W, and fail the run when anything is reported"},
     {'h', "help", nullptr, OPT_HELP, "print this help and exit"},
     {'V', "version", nullptr, OPT_VERSION, "print the version and exit"},
@@ -33,14 +51,17 @@ const char* const kFormatHelp[] = {
     "coe       coefficient file, radix 2, the 32 words separated by commas",
 };
 
-// Reads the option at argv[i] (which begins with '-'), consuming its
-// argument from argv[i + 1] when it needs one. Returns the action to take
-// now, ACTION_ASSEMBLE to go on.
+// The output path as the command line gave it, or null.
+const char* outputtext(const CommandLine& cl) { return cl.image_to_stdout ? "-" : cl.output; }
+
+// Reads the option at argv[i] (which begins with '-' and is more than "-"),
+// consuming its argument from argv[i + 1] when it needs one. Returns the
+// action to take, ACTION_ASSEMBLE to go on.
 CommandAction readoption(int argc, char** argv, int& i, CommandLine& cl, String& error) {
   const char* arg = argv[i++];
   const Option* option = nullptr;
   const char* value = nullptr;
-  String name;  // the option as written, without an attached value
+  String name;  // the option as written, without a value after '='
   if (arg[1] == '-') {
     const char* equals = strchr(arg, '=');
     name = equals ? String(arg).left(static_cast<int>(equals - arg)) : String(arg);
@@ -55,15 +76,12 @@ CommandAction readoption(int argc, char** argv, int& i, CommandLine& cl, String&
       value = equals + 1;
     }
   } else {
-    name = String(arg).left(2);
+    // One letter alone: "-odd.mif" is no "-o" with a value, but a word that
+    // the user may well have meant as a file name.
+    name = arg;
     for (const Option& o : kOptions) {
-      if (o.short_name != '\0' && arg[1] == o.short_name) option = &o;
+      if (o.short_name != '\0' && arg[1] == o.short_name && arg[2] == '\0') option = &o;
     }
-    if (option != nullptr && arg[2] != '\0') {
-      if (option->argument == nullptr) option = nullptr;  // "-Wx" is no option of ours
-      value = arg + 2;
-    }
-    if (option == nullptr) name = arg;
   }
   if (option == nullptr) {
     error.printf("unknown option '%s'", name.cStr());
@@ -77,11 +95,17 @@ CommandAction readoption(int argc, char** argv, int& i, CommandLine& cl, String&
 
   switch (option->id) {
     case OPT_OUTPUT:
-      if (cl.output != nullptr) {
-        error.printf("output path given twice ('%s' and '%s')", cl.output, value);
+      if (outputtext(cl) != nullptr) {
+        error.printf("output path given twice ('%s' and '%s')", outputtext(cl), value);
         return ACTION_ERROR;
       }
-      cl.output = value;
+      if (strcmp(value, "-") == 0) {
+        // Standard output then carries the image alone.
+        cl.image_to_stdout = true;
+        cl.quiet = true;
+      } else {
+        cl.output = value;
+      }
       break;
     case OPT_FORMAT:
       cl.format = findformat(value);
@@ -89,6 +113,16 @@ CommandAction readoption(int argc, char** argv, int& i, CommandLine& cl, String&
         error.printf("unknown format '%s' (mif, readmemb, readmemh, coe)", value);
         return ACTION_ERROR;
       }
+      break;
+    case OPT_LISTING:
+      if (cl.listing != nullptr) {
+        error.printf("listing path given twice ('%s' and '%s')", cl.listing, value);
+        return ACTION_ERROR;
+      }
+      cl.listing = value;
+      break;
+    case OPT_QUIET:
+      cl.quiet = true;
       break;
     case OPT_WARNINGS:
       cl.warnings = true;
@@ -110,8 +144,8 @@ CommandAction readoption(int argc, char** argv, int& i, CommandLine& cl, String&
 void printhelp() {
   printf("usage: orvix [option ...] [--] <input file> [<output file>]\n\n");
   printf("Assembles a ZRC source into 32 words of 10 bits, lists them and, with an\n");
-  printf("output file, writes the memory image. Options come before the input file;\n");
-  printf("\"--\" ends them.\n\nOptions:\n");
+  printf("output file, writes the memory image. Options may stand before or after\n");
+  printf("the files; \"--\" ends them, and a lone \"-\" is a file name.\n\nOptions:\n");
   for (const Option& o : kOptions) {
     String names;
     if (o.short_name != '\0') {
@@ -121,7 +155,13 @@ void printhelp() {
       names.printf("    --%s%s%s", o.long_name, o.argument ? " " : "",
                    o.argument ? o.argument : "");
     }
-    printf("  %-22s %s\n", names.cStr(), o.help);
+    const char* names_shown = names.cStr();
+    for (const char* line = o.help; line != nullptr; names_shown = "") {
+      const char* end = strchr(line, '\n');
+      const int len = static_cast<int>(end != nullptr ? end - line : strlen(line));
+      printf("  %-22s %.*s\n", names_shown, len, line);
+      line = end != nullptr ? end + 1 : nullptr;
+    }
   }
   printf("\nFormats:\n");
   for (const char* line : kFormatHelp) printf("  %s\n", line);
@@ -130,40 +170,45 @@ void printhelp() {
 }
 
 CommandAction readcommandline(int argc, char** argv, CommandLine& cl, String& error) {
+  if (argc < 2) return ACTION_USAGE;
+  CommandAction action = ACTION_ASSEMBLE;
+  const char* plain[2] = {nullptr, nullptr};
+  int nplain = 0;
+  bool options_end = false;
   int i = 1;
-  bool options = false;
-  while (i < argc && argv[i][0] == '-' && argv[i][1] != '\0') {
-    options = true;
-    if (strcmp(argv[i], "--") == 0) {
+  while (i < argc) {
+    const char* arg = argv[i];
+    if (options_end || arg[0] != '-' || arg[1] == '\0') {
+      if (nplain < 2) plain[nplain] = arg;
+      nplain++;
       i++;
-      break;
+    } else if (strcmp(arg, "--") == 0) {
+      options_end = true;
+      i++;
+    } else {
+      // Past the first deciding option only the settings still count.
+      String later;
+      CommandAction a = readoption(argc, argv, i, cl, action == ACTION_ASSEMBLE ? error : later);
+      if (action == ACTION_ASSEMBLE) action = a;
     }
-    CommandAction action = readoption(argc, argv, i, cl, error);
-    if (action != ACTION_ASSEMBLE) return action;
   }
+  if (action != ACTION_ASSEMBLE) return action;
 
-  const int rest = argc - i;
-  if (!options) {
-    if (rest < 1) return ACTION_USAGE;
-    cl.source = argv[i];
-    if (rest == 2) cl.output = argv[i + 1];
-    return ACTION_ASSEMBLE;
-  }
-  if (rest < 1) {
+  if (nplain < 1) {
     error = "no input file";
     return ACTION_ERROR;
   }
-  if (rest > 2) {
+  if (nplain > 2) {
     error = "too many arguments";
     return ACTION_ERROR;
   }
-  cl.source = argv[i];
-  if (rest == 2) {
-    if (cl.output != nullptr) {
-      error.printf("output path given twice ('%s' and '%s')", cl.output, argv[i + 1]);
+  cl.source = plain[0];
+  if (nplain == 2) {
+    if (outputtext(cl) != nullptr) {
+      error.printf("output path given twice ('%s' and '%s')", outputtext(cl), plain[1]);
       return ACTION_ERROR;
     }
-    cl.output = argv[i + 1];
+    cl.output = plain[1];
   }
   return ACTION_ASSEMBLE;
 }

@@ -3,10 +3,13 @@
 //
 //   orvix [option ...] [--] <input file> [<output file>]
 //
-// A command line without options means what it always has: the source and,
-// when exactly one more argument follows, the output path. Reading prints
-// nothing; the driver prints what a usage error says. The tables are
-// constant; the functions keep no state.
+// An argument that begins with '-' and is more than "-" is an option wherever
+// it stands, until "--"; an option's argument is the next word (or, for a
+// long name, the text after '='), whatever it looks like. The other
+// arguments are the source and, when present, the output path. A command line
+// of one or two such arguments and no option means what it always has.
+// Reading prints nothing; the driver prints what a usage error says. The
+// tables are constant; the functions keep no state.
 
 #ifndef ORVIX_CMDLINE_H_
 #define ORVIX_CMDLINE_H_
@@ -17,24 +20,28 @@
 // What the command line asks for.
 struct CommandLine {
   const char* source = nullptr;
-  const char* output = nullptr;
+  const char* output = nullptr;   // the image file; null for none
+  bool image_to_stdout = false;   // "-o -": the image goes to standard output; quiet
+  const char* listing = nullptr;  // the listing file; null for none
   const ImageFormat* format = &kFormats[0];
   bool warnings = false;
   bool strict = false;
+  bool quiet = false;  // no banner, progress or words; messages on standard error
 };
 
 enum CommandAction {
-  ACTION_ASSEMBLE,  // load `source`, write `output`
+  ACTION_ASSEMBLE,  // load `source`, write what `cl` asks for
   ACTION_USAGE,     // no argument at all: the plain usage line
   ACTION_ERROR,     // a usage error, described in `error`
   ACTION_HELP,
   ACTION_VERSION,
 };
 
-// Reads the command line `argv` into `cl`. Options count only before the
-// first argument that does not begin with '-' (a lone "-" is no option), and
-// "--" ends them. Returns what to do; for ACTION_ERROR, `error` says what is
-// wrong. The texts in `cl` point into `argv`.
+// Reads the command line `argv` into `cl`. The first usage error, --help or
+// --version met from the left decides the action; the options after it are
+// still read, so that a quiet run says its usage error quietly. Returns what
+// to do; for ACTION_ERROR, `error` says what is wrong. The texts in `cl`
+// point into `argv`.
 CommandAction readcommandline(int argc, char** argv, CommandLine& cl, String& error);
 
 // Prints the usage of every option and format on standard output.

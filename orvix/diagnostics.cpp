@@ -1,6 +1,6 @@
 #include "orvix/diagnostics.h"
 
-#include <cstdio>
+#include <cstring>
 
 void Diagnostics::warn(long at, const char* format, ...) {
   warnings++;
@@ -17,9 +17,29 @@ void Diagnostics::error(long at, const char* format, ...) {
   va_end(args);
 }
 
+void Diagnostics::systemerror(const char* path, const char* what, int err) {
+  if (report) fprintf(messages(), "%s: error: %s: %s\n", path, what, strerror(err));
+}
+
+void Diagnostics::message(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  vfprintf(messages(), format, args);
+  va_end(args);
+}
+
+void Diagnostics::progress(const char* format, ...) {
+  if (quiet) return;
+  va_list args;
+  va_start(args, format);
+  vprintf(format, args);
+  va_end(args);
+}
+
 void Diagnostics::print(long at, const char* kind, const char* format, va_list args) {
   if (!report) return;
-  printf("%s:%ld: %s: ", source, at, kind);
-  vprintf(format, args);
-  printf("\n");
+  FILE* out = messages();
+  fprintf(out, "%s:%ld: %s: ", source, at, kind);
+  vfprintf(out, format, args);
+  fprintf(out, "\n");
 }

@@ -6,15 +6,21 @@
 
 #include <cassert>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include "libcontainer/libcontainer.h"
 #include "orvix/cmdline.h"
 #include "orvix/diagnostics.h"
 #include "orvix/image.h"
+#include "orvix/listing.h"
 #include "orvix/platform.h"
 #include "orvix/sourcelines.h"
+#include "orvix/suggest.h"
 
 #ifndef ORVIX_VERSION
 #error "ORVIX_VERSION must be defined by the build (the project's version)"
@@ -98,6 +104,15 @@ String bitify(int val, int bits) {
     val >>= 1;  // arithmetic: a negative value keeps shifting in ones
   }
   return str;
+}
+
+// "; did you mean '<name>'?" when one of `names` is what `written` was most
+// likely meant to be; "" otherwise.
+static String hint(const String& written, const std::vector<std::string>& names) {
+  String text;
+  const std::string name = suggest(written.cStr(), names);
+  if (!name.empty()) text.printf("; did you mean '%s'?", name.c_str());
+  return text;
 }
 
 // Index of the first of all 32 records whose label equals `label`, or -1.
@@ -207,9 +222,10 @@ static void checkline(const SourceLines& lines, Diagnostics& diag) {
 int loadstream(instruction* cmds, FILE* fp, const char* fn, Diagnostics& diag) {
   SourceLines lines(fp);
   if (lines.stream() == nullptr) {
-    printf("Error reading ZRC assembly source file '%s', aborting..\n", fn);
+    diag.message("Error reading ZRC assembly source file '%s', aborting..\n", fn);
     return -1;
   }
+  if (diag.keep_text) lines.keepText();
   LineReader reader(lines.stream(), kMaxLineLength);
   reader.configure(LR_SET_TRIM_LINES, reinterpret_cast<void*>(1));
   reader.configure(LR_SET_WHITESPACE, const_cast<char*>(" \t\r"));
@@ -217,7 +233,7 @@ int loadstream(instruction* cmds, FILE* fp, const char* fn, Diagnostics& diag) {
   reader.configure(LR_ADD_PARTIAL_COMMENT, const_cast<char*>(";"));
   reader.configure(LR_ADD_COMMENT_START, const_cast<char*>(";"));
 
-  printf("Processing ZRC assembly source file '%s'...\n", fn);
+  diag.progress("Processing ZRC assembly source file '%s'...\n", fn);
 
   // The statements of one source line: it may hold several when it is longer
   // than the reader's pieces. One more than memory holds is enough to tell
@@ -231,11 +247,12 @@ int loadstream(instruction* cmds, FILE* fp, const char* fn, Diagnostics& diag) {
     if (lines.failed()) break;
     if (count + npending > kMemoryWords) {
       // A statement beyond the last word would be lost: refuse the program.
-      printf("Too many statements, ZRC memory holds %d words, aborting..\n", kMemoryWords);
+      diag.message("Too many statements, ZRC memory holds %d words, aborting..\n", kMemoryWords);
       result = -1;
       break;
     }
     checkline(lines, diag);
+    if (diag.keep_text) diag.text.push_back(lines.text());
     for (int k = 0; k < npending; k++, count++) {
       StatementText text;
       parsestatement(pending[k], cmds[count], text);
@@ -245,7 +262,8 @@ int loadstream(instruction* cmds, FILE* fp, const char* fn, Diagnostics& diag) {
     }
   }
   if (result == 0 && lines.failed()) {
-    printf("Error reading ZRC assembly source file '%s', aborting..\n", fn);
+    diag.systemerror(fn, "cannot read", lines.error() != 0 ? lines.error() : EIO);
+    diag.message("Error reading ZRC assembly source file '%s', aborting..\n", fn);
     result = -1;
   }
   fflush(stdout);
@@ -253,11 +271,15 @@ int loadstream(instruction* cmds, FILE* fp, const char* fn, Diagnostics& diag) {
 }
 
 // Opens the source file `fn`, loads it with loadstream and closes it.
-// Returns 0, printing nothing, when the file cannot be opened.
+// Returns 0 when the file cannot be opened, printing only, when reporting,
+// the system's reason.
 int loadsource(instruction* cmds, const char* fn, Diagnostics& diag) {
-  FILE* fp = fopen(fn, "r");
-  if (fp == nullptr) return 0;
   diag.source = fn;
+  FILE* fp = fopen(fn, "r");
+  if (fp == nullptr) {
+    diag.systemerror(fn, "cannot open", errno);
+    return 0;
+  }
   int count = loadstream(cmds, fp, fn, diag);
   fclose(fp);
   return count;
@@ -272,10 +294,9 @@ int loadasm(instruction* cmds, char* fn) {
   return loadsource(cmds, fn, quiet);
 }
 
-// The 5-bit address field of the jump statement cmds[i]. A numeric target is
-// cut to 5 bits; a label is looked up in all records, and a missing one is
-// reported and replaced by address 0.
-String getjmpaddr(instruction* cmds, int i) {
+// The 5-bit address field of the jump statement cmds[i], a missing label
+// being reported on `messages`.
+static String jumpfield(instruction* cmds, int i, FILE* messages) {
   int val = 0;
   if (cmds[i].jmptarget.length() == 0) {
     val = cmds[i].data;
@@ -284,12 +305,17 @@ String getjmpaddr(instruction* cmds, int i) {
     if (addr >= 0) {
       val = addr;
     } else {
-      printf("Warning: Label '%s' in jump statement not found, using address 0\n",
-             cmds[i].jmptarget.cStr());
+      fprintf(messages, "Warning: Label '%s' in jump statement not found, using address 0\n",
+              cmds[i].jmptarget.cStr());
     }
   }
   return bitify(val, 5);
 }
+
+// The 5-bit address field of the jump statement cmds[i]. A numeric target is
+// cut to 5 bits; a label is looked up in all records, and a missing one is
+// reported and replaced by address 0.
+String getjmpaddr(instruction* cmds, int i) { return jumpfield(cmds, i, stdout); }
 
 // Reports what the encoder would pass over in statement `i` of `ncmds`,
 // whose row is `m`.
@@ -332,8 +358,12 @@ static void checkoperand(instruction* cmds, int ncmds, int i, const Mnemonic& m,
       } else {
         address = findlabel(cmds, cmd.jmptarget);
         if (address < 0) {
-          diag.warn(at, "jump to label '%s', which no statement defines: address 0 is used",
-                    cmd.jmptarget.cStr());
+          std::vector<std::string> labels;
+          for (int k = 0; k < ncmds; k++) {
+            if (cmds[k].label.length() > 0) labels.push_back(cmds[k].label.cStr());
+          }
+          diag.warn(at, "jump to label '%s', which no statement defines: address 0 is used%s",
+                    cmd.jmptarget.cStr(), hint(cmd.jmptarget, labels).cStr());
           address = 0;
         }
       }
@@ -363,7 +393,7 @@ static bool encodestatement(instruction* cmds, int ncmds, int i, String& ln, Dia
       ln += bitify(cmds[i].data, m->width);
       break;
     case OPERAND_JUMP:
-      ln += getjmpaddr(cmds, i);
+      ln += jumpfield(cmds, i, diag.messages());
       break;
   }
   return true;
@@ -386,6 +416,66 @@ static String statementcomment(const instruction& cmd) {
   return text;
 }
 
+// The mnemonics, as suggestions for an unknown one.
+static std::vector<std::string> mnemonicnames() {
+  std::vector<std::string> names;
+  for (const Mnemonic& m : kMnemonics) names.push_back(m.name);
+  return names;
+}
+
+// Writes the file `path` whole through `write`; on failure reports the
+// system's reason and returns false.
+static bool writefile(const char* path, const std::function<void(FILE*)>& write,
+                      Diagnostics& diag) {
+  if (replacefile(path, write)) return true;
+  diag.systemerror(path, "cannot write", errno);
+  return false;
+}
+
+bool writeoutputs(instruction* cmds, int ncmds, const CommandLine& cl, Diagnostics& diag) {
+  assert(ncmds <= kMemoryWords);
+  const ImageFormat& format = *cl.format;
+  const char* path = cl.output != nullptr ? cl.output : "<stdout>";
+  diag.progress("Generating %s output '%s'\n", format.title, path);
+
+  String words[kMemoryWords];
+  for (int i = 0; i < ncmds; i++) {
+    if (!encodestatement(cmds, ncmds, i, words[i], diag)) {
+      diag.error(diag.line[i], "unknown instruction '%s'%s", cmds[i].op.cStr(),
+                 diag.report ? hint(cmds[i].op, mnemonicnames()).cStr() : "");
+      diag.message("Unknown ZRC instruction '%s', aborting..\n", cmds[i].op.cStr());
+      fflush(stdout);
+      return false;
+    }
+    diag.progress("%s\n", words[i].cStr());
+  }
+  if (cl.strict && diag.warnings > 0) {
+    fflush(stdout);
+    return false;
+  }
+
+  String comments[kMemoryWords];
+  for (int i = 0; i < ncmds; i++) comments[i] = statementcomment(cmds[i]);
+  const Image image = {path, words, comments, ncmds};
+  // The listing comes before an image written to the console (/dev/stdout).
+  fflush(stdout);
+  if (cl.output != nullptr && !writefile(
+                                  cl.output, [&](FILE* fp) { format.write(fp, image); }, diag)) {
+    diag.message("Cannot write %s output '%s', aborting..\n", format.title, cl.output);
+    return false;
+  }
+  if (cl.listing != nullptr &&
+      !writefile(
+          cl.listing, [&](FILE* fp) { writelisting(fp, cmds, ncmds, words, diag); }, diag)) {
+    diag.message("Cannot write listing '%s', aborting..\n", cl.listing);
+    return false;
+  }
+  // Last of all, so that standard output carries the image alone.
+  if (cl.image_to_stdout) format.write(stdout, image);
+  fflush(stdout);
+  return true;
+}
+
 // Encodes cmds[0..ncmds-1], lists each word on the console and, when `fn` is
 // not null, writes the image to it in `format`. Every statement is encoded
 // before the file is touched, so a failed assembly leaves an existing file
@@ -394,33 +484,11 @@ static String statementcomment(const instruction& cmd) {
 // REQUIRES: ncmds <= 32
 bool writeimage(instruction* cmds, int ncmds, const char* fn, const ImageFormat& format,
                 Diagnostics& diag, bool strict) {
-  assert(ncmds <= kMemoryWords);
-  printf("Generating %s output '%s'\n", format.title, fn != nullptr ? fn : "<stdout>");
-
-  String words[kMemoryWords];
-  for (int i = 0; i < ncmds; i++) {
-    if (!encodestatement(cmds, ncmds, i, words[i], diag)) {
-      diag.error(diag.line[i], "unknown instruction '%s'", cmds[i].op.cStr());
-      printf("Unknown ZRC instruction '%s', aborting..\n", cmds[i].op.cStr());
-      fflush(stdout);
-      return false;
-    }
-    printf("%s\n", words[i].cStr());
-  }
-  if (strict && diag.warnings > 0) {
-    fflush(stdout);
-    return false;
-  }
-
-  String comments[kMemoryWords];
-  for (int i = 0; i < ncmds; i++) comments[i] = statementcomment(cmds[i]);
-  const Image image = {fn, words, comments, ncmds};
-  // The listing comes before an image written to the console (/dev/stdout).
-  fflush(stdout);
-  bool ok = fn == nullptr || replacefile(fn, [&](FILE* fp) { format.write(fp, image); });
-  if (!ok) printf("Cannot write %s output '%s', aborting..\n", format.title, fn);
-  fflush(stdout);
-  return ok;
+  CommandLine cl;
+  cl.output = fn;
+  cl.format = &format;
+  cl.strict = strict;
+  return writeoutputs(cmds, ncmds, cl, diag);
 }
 
 // Encodes cmds[0..ncmds-1], lists each word on the console and, when `fn` is
@@ -442,6 +510,25 @@ int finish(int status) {
   return status;
 }
 
+// True when `a` and `b` name one file: one existing file, or the same text
+// for a file that may not exist yet.
+static bool samepath(const char* a, const char* b) { return strcmp(a, b) == 0 || samefile(a, b); }
+
+// The line that refuses the command line `cl` because one of its output
+// files is another of its files, or "" when each names a file of its own.
+static String outputclash(const CommandLine& cl) {
+  String refusal;
+  // Writing the image or the listing over the source would lose the program.
+  if (cl.output != nullptr && samefile(cl.source, cl.output)) {
+    refusal.printf("orvix: Output file %s is the source file.\n", cl.output);
+  } else if (cl.listing != nullptr && samepath(cl.source, cl.listing)) {
+    refusal.printf("orvix: Listing file %s is the source file.\n", cl.listing);
+  } else if (cl.listing != nullptr && cl.output != nullptr && samepath(cl.output, cl.listing)) {
+    refusal.printf("orvix: Listing file %s is the output file.\n", cl.listing);
+  }
+  return refusal;
+}
+
 // One run of the assembler with the command line `argv`; returns the exit
 // status before the console is checked.
 int run(int argc, char** argv) {
@@ -458,32 +545,34 @@ int run(int argc, char** argv) {
     return 0;
   }
 
-  printf("ZRC Assembler. orvix %s, part of the orvix project.\n", ORVIX_VERSION);
-  printf("Supporting basic ZRC and parallel ZRC extensions.\n\n");
+  Diagnostics diag;
+  diag.quiet = cl.quiet;
+  diag.progress("ZRC Assembler. orvix %s, part of the orvix project.\n", ORVIX_VERSION);
+  diag.progress("Supporting basic ZRC and parallel ZRC extensions.\n\n");
   if (action == ACTION_USAGE) {
     printf("usage: orvix <input file> [<output file>]\n");
     return 1;
   }
   if (action == ACTION_ERROR) {
-    printf("orvix: %s\n", error.cStr());
-    printf("Try 'orvix --help' for more information.\n");
+    diag.message("orvix: %s\n", error.cStr());
+    diag.message("Try 'orvix --help' for more information.\n");
     return 1;
   }
-  // Writing the image over its own source would lose the program.
-  if (cl.output != nullptr && samefile(cl.source, cl.output)) {
-    printf("orvix: Output file %s is the source file.\n", cl.output);
+  const String refusal = outputclash(cl);
+  if (refusal.length() > 0) {
+    diag.message("%s", refusal.cStr());
     return 1;
   }
 
-  Diagnostics diag;
   diag.report = cl.warnings;
+  diag.keep_text = cl.listing != nullptr;
   int count = loadsource(cmds, cl.source, diag);
   if (count <= 0) {
-    printf("orvix: Error reading source file %s.\n", cl.source);
+    diag.message("orvix: Error reading source file %s.\n", cl.source);
     return 1;
   }
-  if (!writeimage(cmds, count, cl.output, *cl.format, diag, cl.strict)) {
-    printf("orvix: Error generating machine code.\n");
+  if (!writeoutputs(cmds, count, cl, diag)) {
+    diag.message("orvix: Error generating machine code.\n");
     return 1;
   }
   return 0;

@@ -9,8 +9,9 @@
 // assembler proper: the loader, the encoder and the driver. The program's
 // main, the tests and the fuzz targets all call them.
 //
-// Every message goes to standard output, except the report that standard
-// output itself failed. Not thread-safe: the functions print through the one
+// Every message goes to standard output (in a quiet run to standard error,
+// see diagnostics.h), except the report that standard output itself failed,
+// which goes to standard error. Not thread-safe: the functions print through the one
 // standard output stream, and a run is single-threaded.
 
 #ifndef ORVIX_ORVIX_H_
@@ -19,6 +20,7 @@
 #include <cstdio>
 
 #include "libcontainer/libcontainer.h"
+#include "orvix/cmdline.h"
 #include "orvix/diagnostics.h"
 #include "orvix/image.h"
 
@@ -65,7 +67,8 @@ void parsestatement(const String& line, instruction& cmd, StatementText& text);
 int loadstream(instruction* cmds, FILE* fp, const char* fn, Diagnostics& diag);
 
 // Opens the source file `fn`, loads it with loadstream and closes it.
-// Returns 0, printing nothing, when the file cannot be opened.
+// Returns 0 when the file cannot be opened, printing only, when reporting,
+// the system's reason.
 int loadsource(instruction* cmds, const char* fn, Diagnostics& diag);
 
 // Reads the source file `fn` into cmds[0..count-1], one record per
@@ -78,6 +81,15 @@ int loadasm(instruction* cmds, char* fn);
 // cut to 5 bits; a label is looked up in all records, and a missing one is
 // reported and replaced by address 0.
 String getjmpaddr(instruction* cmds, int i);
+
+// Encodes cmds[0..ncmds-1], lists each word on the console (unless quiet)
+// and writes what `cl` asks for: the image file, then the listing, then the
+// image on standard output. Every statement is encoded before any file is
+// touched, and each file is replaced whole. Returns false on an unknown
+// mnemonic, when a file cannot be written (what was written before stays),
+// or, with `cl.strict`, when any warning was found.
+// REQUIRES: ncmds <= 32
+bool writeoutputs(instruction* cmds, int ncmds, const CommandLine& cl, Diagnostics& diag);
 
 // Encodes cmds[0..ncmds-1], lists each word on the console and, when `fn` is
 // not null, writes the image to it in `format`. Every statement is encoded

@@ -21,7 +21,8 @@
 // symbolic link is followed and stays a link; a replaced file keeps its
 // permission bits (and its owner, where that is allowed). An existing file
 // the user may not write is refused. Devices and FIFOs are written in place.
-// Returns false on any failure to open, write, store, close or rename.
+// Returns false on any failure to open, write, store, close or rename, with
+// errno set to the error number of the first failure.
 bool replacefile(const char* path, const std::function<void(FILE*)>& write);
 
 // True when `a` and `b` both exist and are one file (the same device and

@@ -13,15 +13,21 @@
 namespace {
 
 // Formats the text into the open stream `fp` and closes it; true when every
-// write and the close succeeded. With `sync` the bytes are stored on disk
-// before the close.
+// write and the close succeeded, else errno says why. With `sync` the bytes
+// are stored on disk before the close.
 bool finishfile(FILE* fp, const std::function<void(FILE*)>& write, bool sync) {
+  errno = 0;
   write(fp);
-  bool ok = fflush(fp) == 0 && !ferror(fp);
+  // The error number of the failure just seen; a failed write inside
+  // `write` left its own in errno.
+  const auto failure = [] { return errno != 0 ? errno : EIO; };
+  int err = ferror(fp) ? failure() : 0;
+  if (err == 0 && fflush(fp) != 0) err = failure();
   // A rename must not make a file visible whose bytes are not yet stored.
-  if (ok && sync && fsync(fileno(fp)) != 0 && errno != EINVAL) ok = false;
-  if (fclose(fp) != 0) ok = false;
-  return ok;
+  if (err == 0 && sync && fsync(fileno(fp)) != 0 && errno != EINVAL) err = failure();
+  if (fclose(fp) != 0 && err == 0) err = failure();
+  errno = err;
+  return err == 0;
 }
 
 // The directory part of `path`, with its final '/'; "" for a bare name.
@@ -48,6 +54,7 @@ bool followlinks(const char* path, String& target) {
       target = directoryof(target) + String(link);
     }
   }
+  errno = ELOOP;
   return false;
 }
 
@@ -96,7 +103,11 @@ bool replacefile(const char* path, const std::function<void(FILE*)>& write) {
     ok = finishfile(fp, write, true);
   }
   if (ok && rename(temp.cStr(), target.cStr()) != 0) ok = false;
-  if (!ok) unlink(temp.cStr());
+  if (!ok) {
+    const int err = errno;
+    unlink(temp.cStr());
+    errno = err;
+  }
   return ok;
 }
 

@@ -1,5 +1,6 @@
 #include "orvix/sourcelines.h"
 
+#include <cerrno>
 #include <cstring>
 
 SourceLines::SourceLines(FILE* source) : source_(source) {
@@ -22,6 +23,7 @@ bool SourceLines::fill() {
     return false;
   }
   chunk_len_ = fread(chunk_, 1, sizeof chunk_, source_);
+  if (ferror(source_)) error_ = errno;
   if (chunk_len_ == 0 && ferror(source_)) failed_ = true;
   return chunk_len_ > 0;
 }
@@ -35,6 +37,7 @@ bool SourceLines::next() {
   ended_ = false;
   newline_ = false;
   nul_ = false;
+  text_.clear();
   // The reader saw the end of input at the previous line's end.
   clearerr(lines_);
   return true;
@@ -57,6 +60,7 @@ ssize_t SourceLines::read(void* cookie, char* buf, size_t size) {
     self->length_ += static_cast<long long>(text);
     self->last_ = from[text - 1];
     if (memchr(from, '\0', text) != nullptr) self->nul_ = true;
+    if (self->keep_) self->text_.append(from, text);
   }
   if (newline != nullptr) self->ended_ = self->newline_ = true;
   memcpy(buf, from, n);

@@ -10,6 +10,7 @@
 #define ORVIX_SOURCELINES_H_
 
 #include <cstdio>
+#include <string>
 
 // Hands a source stream to the LineReader one source line at a time. The
 // stream it makes reports the end of input at the end of each source line
@@ -37,9 +38,17 @@ class SourceLines {
   long long length() const { return length_ - (last_ == '\r' && newline_ ? 1 : 0); }
   // True when the current line held a NUL byte so far.
   bool hasNul() const { return nul_; }
+  // Keeps the bytes of each line from now on, for text().
+  void keepText() { keep_ = true; }
+  // The bytes of the current line read so far, without its LF or CR LF,
+  // when they are kept.
+  std::string text() const { return text_.substr(0, static_cast<size_t>(length())); }
   // True when a read of the source failed and what came before it is used up
   // (the lines before the error are loaded), or the reader's stream failed.
   bool failed() const { return failed_ || (lines_ && ferror(lines_)); }
+  // The system's error number of the failed read of the source; 0 when
+  // unknown.
+  int error() const { return error_; }
 
  private:
   static ssize_t read(void* cookie, char* buf, size_t size);
@@ -58,6 +67,9 @@ class SourceLines {
   bool newline_ = false;  // the current line ended in a newline
   bool nul_ = false;
   bool failed_ = false;
+  int error_ = 0;
+  bool keep_ = false;
+  std::string text_;  // the current line's bytes before its newline, when kept
 };
 
 #endif  // ORVIX_SOURCELINES_H_

@@ -66,6 +66,7 @@ struct Row {
   const char* image_at = nullptr;            // where a link's image lands, in the directory
   bool unprivileged = false;                 // run as an ordinary user even under root
   const char* not_under_memcheck = nullptr;  // why the row cannot run under valgrind
+  std::vector<std::string> options = {};     // before the source on the command line
 
   Row& Err(const std::string& text) {
     err = text;
@@ -99,6 +100,10 @@ struct Row {
   }
   Row& NotUnderMemcheck(const char* why) {
     not_under_memcheck = why;
+    return *this;
+  }
+  Row& Options(const std::vector<std::string>& args) {
+    options = args;
     return *this;
   }
 };
@@ -202,6 +207,22 @@ const std::vector<Row>& Rows() {
        Cat({kProcessing, "Error reading ZRC assembly source file '{src}', aborting..\n",
             kReadError}),
        1, Result::kAbsent},
+      // With -W the system's reason comes first.
+      Row{"MissingSourceWithReason", InDir("missing.asm"), Earlier("out.mif"),
+          Cat({"{src}: error: cannot open: No such file or directory\n", kReadError}), 1,
+          Result::kKept}
+          .Options({"-W"}),
+      Row{"DirectorySourceWithReason",
+          [](const std::string& dir) {
+            std::string path = dir + "/srcdir";
+            mkdir(path.c_str(), 0755);
+            return path;
+          },
+          InDir("out.mif"),
+          Cat({kProcessing, "{src}: error: cannot read: Is a directory\n",
+               "Error reading ZRC assembly source file '{src}', aborting..\n", kReadError}),
+          1, Result::kAbsent}
+          .Options({"-W"}),
       {"DevNullSource", Fixed("/dev/null"), Earlier("out.mif"), Cat({kProcessing, kReadError}), 1,
        Result::kKept},
       // A NUL byte ends the text of its line; the first line's text is not an
@@ -291,6 +312,11 @@ const std::vector<Row>& Rows() {
       Row{"FileSizeLimitKeepsTheOldImage", Source("ok.asm", kStatement), Earlier("out.mif"),
           kNotWritten, 1, Result::kKept}
           .SizeLimit(200),
+      Row{"FileSizeLimitWithReason", Source("ok.asm", kStatement), Earlier("out.mif"),
+          kWritten + "{out}: error: cannot write: File too large\n" + kCannotWrite, 1,
+          Result::kKept}
+          .SizeLimit(200)
+          .Options({"--warnings"}),
       {"OutputIsDirectory", Source("ok.asm", kStatement),
        [](const std::string& dir) {
          EXPECT_EQ(mkdir((dir + "/outdir").c_str(), 0755), 0);
@@ -304,6 +330,11 @@ const std::vector<Row>& Rows() {
       Row{"OutputReadOnly", Source("ok.asm", kStatement), Earlier("out.mif", 0444), kNotWritten, 1,
           Result::kKept}
           .Unprivileged(),
+      Row{"OutputReadOnlyWithReason", Source("ok.asm", kStatement), Earlier("out.mif", 0444),
+          kWritten + "{out}: error: cannot write: Permission denied\n" + kCannotWrite, 1,
+          Result::kKept}
+          .Unprivileged()
+          .Options({"-W"}),
       // Devices and FIFOs are written in place. /dev/full opens; the full
       // device shows when the buffered image is written out.
       {"OutputDevFull", Source("ok.asm", kStatement), Fixed("/dev/full"), kNotWritten, 1,
@@ -331,6 +362,11 @@ const std::vector<Row>& Rows() {
           Result::kKept}
           .Stdout(Console::kDevFull)
           .Err(kStdoutFailed),
+      // The image on standard output fails the run as the console would.
+      Row{"StdoutFullWithImageOnIt", Source("ok.asm", kStatement), nullptr, "", 1, Result::kAbsent}
+          .Stdout(Console::kDevFull)
+          .Err(kStdoutFailed)
+          .Options({"-o", "-"}),
       Row{"StdoutClosedWithImage", Source("ok.asm", kStatement), Earlier("out.mif"), "", 1,
           Result::kImage, kStatementImage}
           .Stdout(Console::kClosed)
@@ -420,7 +456,8 @@ TEST_P(BadInput, ConsoleStatusAndFiles) {
     entries.insert(fs::path(image_path).filename().string());
   }
 
-  std::vector<std::string> args = {src};
+  std::vector<std::string> args = row.options;
+  args.push_back(src);
   if (!out.empty()) args.push_back(out);
   std::unique_ptr<FifoReader> fifo;
   if (row.result == Result::kFifoImage) fifo.reset(new FifoReader(out));

@@ -5,6 +5,7 @@
 // and the same image in every format. --strict fails exactly the runs that
 // warn and then leaves the output path as it was.
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -90,9 +91,23 @@ void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 std::string CaseName(const testing::TestParamInfo<Case>& info) { return info.param.name; }
 
+// `console` without the words of the listing: what a quiet run prints of it.
+std::string WithoutWords(const std::string& console) {
+  std::string kept;
+  size_t pos = 0;
+  while (pos < console.size()) {
+    size_t end = std::min(console.find('\n', pos), console.size() - 1) + 1;
+    std::string line = console.substr(pos, end - pos);
+    if (line.size() != 11 || line.find_first_not_of("01") != 10) kept += line;
+    pos = end;
+  }
+  return kept;
+}
+
 // With -W the console is exactly as expected; without options it is the
 // same minus the located lines; with --strict a run that warned fails after
-// its listing, and any other run is as with -W.
+// its listing, and any other run is as with -W. A quiet run prints its
+// messages alone, on standard error.
 void CheckReported(const Case& c) {
   ScratchDir d;
   WriteFile(d.path / "in.asm", c.source);
@@ -101,6 +116,11 @@ void CheckReported(const Case& c) {
   Outcome reported = RunOrvix(d.path, {"-W", "in.asm"});
   EXPECT_EQ(expected, reported.out);
   EXPECT_EQ(c.status, reported.status);
+
+  Outcome quiet = RunProcess(d.path, {OrvixBin(), "-q", "-W", "in.asm"});
+  EXPECT_EQ("", quiet.out);
+  EXPECT_EQ(WithoutWords(c.loaded + c.listed), quiet.err);
+  EXPECT_EQ(c.status, quiet.status);
 
   Outcome plain = RunOrvix(d.path, {"in.asm"});
   EXPECT_EQ(Unlocated(expected), plain.out);
@@ -163,6 +183,30 @@ const std::vector<Case> kKinds = {
          "Warning: Label 'nowhere' in jump statement not found, using address 0\n"
          "0001000000\n",
      0},
+    // A defined label near the missing one is suggested: one that differs
+    // only in case, else the one nearest within two edits.
+    {"MissingLabelDiffersInCase", "Loop: inc\nj loop\n", "",
+     kInc +
+         W(2,
+           "jump to label 'loop', which no statement defines: address 0 is used; did you mean "
+           "'Loop'?") +
+         "Warning: Label 'loop' in jump statement not found, using address 0\n0001000000\n",
+     0},
+    {"MissingLabelTwoSwapsAway", "start: inc\nj tsrat\n", "",
+     kInc +
+         W(2,
+           "jump to label 'tsrat', which no statement defines: address 0 is used; did you mean "
+           "'start'?") +
+         "Warning: Label 'tsrat' in jump statement not found, using address 0\n0001000000\n",
+     0},
+    {"MissingLabelEquallyNearTwo", "lop: inc\nloop: inc\nj lopp\n", "",
+     kInc + kInc + W(3, "jump to label 'lopp', which no statement defines: address 0 is used") +
+         "Warning: Label 'lopp' in jump statement not found, using address 0\n0001000000\n",
+     0},
+    {"MissingLabelThreeEditsAway", "start: inc\nj stop\n", "",
+     kInc + W(2, "jump to label 'stop', which no statement defines: address 0 is used") +
+         "Warning: Label 'stop' in jump statement not found, using address 0\n0001000000\n",
+     0},
     {"OperandWithInnerMinus", "add 3-1\n", NotPlain(1, "3-1", 3), "0011000011\n", 0},
     {"OperandWithTwoMinusSigns", "sto --4\n", NotPlain(1, "--4", 0), "0000100000\n", 0},
     {"OperandMinusAlone", "sto -\n", NotPlain(1, "-", 0), "0000100000\n", 0},
@@ -170,7 +214,7 @@ const std::vector<Case> kKinds = {
     {"OperandMinusZeroIsPlain", "add -0\n", "", "0011000000\n", 0},
     {"UnknownMnemonicIsALocatedError", "inc\n\nLOAD 5\ninc\n", "",
      kInc +
-         "in.asm:3: error: unknown instruction 'LOAD'\n"
+         "in.asm:3: error: unknown instruction 'LOAD'; did you mean 'load'?\n"
          "Unknown ZRC instruction 'LOAD', aborting..\n" +
          kGenFailed,
      1},
@@ -178,7 +222,22 @@ const std::vector<Case> kKinds = {
      "in.asm:2: error: unknown instruction ''\nUnknown ZRC instruction '', aborting..\n" +
          kGenFailed,
      1},
-    // Warnings found before an unknown mnemonic are still reported.
+    {"UnknownMnemonicOneEditAway", "lod 5\n", "",
+     "in.asm:1: error: unknown instruction 'lod'; did you mean 'load'?\n"
+     "Unknown ZRC instruction 'lod', aborting..\n" +
+         kGenFailed,
+     1},
+    {"UnknownMnemonicNeighboursSwapped", "slh\n", "",
+     "in.asm:1: error: unknown instruction 'slh'; did you mean 'lsh'?\n"
+     "Unknown ZRC instruction 'slh', aborting..\n" +
+         kGenFailed,
+     1},
+    {"UnknownMnemonicThreeEditsAway", "xyz 5\n", "",
+     "in.asm:1: error: unknown instruction 'xyz'\nUnknown ZRC instruction 'xyz', aborting..\n" +
+         kGenFailed,
+     1},
+    // Warnings found before an unknown mnemonic are still reported; 'foo'
+    // lies two edits from both 'jo' and 'sto': no suggestion.
     {"WarningsBeforeAnUnknownMnemonic", "load 300\nfoo 1, 2\n",
      W(2, "text after the operand is ignored: '2'"),
      NoFit(1, "300", 8, "load", "00101100") + "1000101100\n" +

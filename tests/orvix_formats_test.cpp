@@ -100,51 +100,27 @@ std::string Generating(const Format& format, const std::string& path) {
   return std::string("Generating ") + format.title + " output '" + path + "'\n";
 }
 
-// --- Usage errors -----------------------------------------------------------
+// Runs orvix with `args` in `dir`, its console as it is (a quiet run prints
+// no banner).
+Outcome RunQuiet(const fs::path& dir, std::vector<std::string> args) {
+  args.insert(args.begin(), OrvixBin());
+  return RunProcess(dir, args);
+}
+
+// --- What the user sees of a usage error --------------------------------------
+// (How every command line is read is pinned in-process, in cmdline_test.cpp.)
 
 struct UsageError {
   const char* name;
   std::vector<std::string> args;
   std::string message;  // what follows "orvix: "
+  bool quiet;           // the two lines go to standard error, without the banner
 };
 
 const UsageError kUsageErrors[] = {
-    {"UnknownLongOption", {"--bogus", "in.asm", "out.mif"}, "unknown option '--bogus'"},
-    {"UnknownLongOptionWithValue", {"--bogus=1", "in.asm"}, "unknown option '--bogus'"},
-    {"UnknownShortOption", {"-x", "in.asm", "out.mif"}, "unknown option '-x'"},
-    {"ShortSwitchWithLettersAttached", {"-Wx", "in.asm"}, "unknown option '-Wx'"},
-    {"LongSwitchWithValue", {"--warnings=yes", "in.asm"}, "option '--warnings' takes no argument"},
-    {"OutputWithoutArgument", {"-o"}, "option '-o' needs an argument"},
-    {"LongOutputWithoutArgument", {"--output"}, "option '--output' needs an argument"},
-    {"LongOutputWithEmptyValue", {"--output=", "in.asm"}, "option '--output' needs an argument"},
-    {"FormatWithoutArgument", {"-f"}, "option '-f' needs an argument"},
-    {"LongFormatWithoutArgument", {"--format"}, "option '--format' needs an argument"},
-    {"UnknownFormat",
-     {"-f", "hex", "in.asm", "out.mif"},
-     "unknown format 'hex' (mif, readmemb, readmemh, coe)"},
-    {"FormatNamesAreLowerCase",
-     {"--format=MIF", "in.asm", "out.mif"},
-     "unknown format 'MIF' (mif, readmemb, readmemh, coe)"},
-    {"FormatEmpty", {"--format=", "in.asm"}, "option '--format' needs an argument"},
-    {"OutputOptionAndSecondArgument",
-     {"-o", "a.mif", "in.asm", "out.mif"},
-     "output path given twice ('a.mif' and 'out.mif')"},
-    {"LongOutputOptionAndSecondArgument",
-     {"--output=a.mif", "in.asm", "out.mif"},
-     "output path given twice ('a.mif' and 'out.mif')"},
-    {"OutputOptionTwice",
-     {"-o", "a.mif", "--output", "b.mif", "in.asm"},
-     "output path given twice ('a.mif' and 'b.mif')"},
-    {"NoSourceAfterOptions", {"-f", "coe"}, "no input file"},
-    {"NoSourceAfterDoubleDash", {"--"}, "no input file"},
-    {"NoSourceAfterOutputOption", {"-o", "out.mif"}, "no input file"},
-    {"MoreThanTwoArguments", {"-f", "coe", "in.asm", "out.mif", "x"}, "too many arguments"},
-    {"OptionAfterTheSourceCountsAsAnArgument",
-     {"-f", "coe", "in.asm", "-o", "x"},
-     "too many arguments"},
-    {"MoreThanTwoArgumentsAfterDoubleDash", {"--", "in.asm", "out.mif", "x"}, "too many arguments"},
-    // The first bad option ends the reading: no help for a later --help.
-    {"ErrorBeforeHelp", {"-x", "--help"}, "unknown option '-x'"},
+    {"UnknownOption", {"-x", "in.asm", "out.mif"}, "unknown option '-x'", false},
+    {"MoreThanTwoArguments", {"in.asm", "out.mif", "x"}, "too many arguments", false},
+    {"QuietRunOnStandardError", {"in.asm", "-odd.mif", "-q"}, "unknown option '-odd.mif'", true},
 };
 
 void PrintTo(const UsageError& u, std::ostream* os) { *os << u.name; }
@@ -158,18 +134,17 @@ TEST_P(OptionUsageError, ReportsAndReadsAndWritesNothing) {
   ScratchDir d;
   WriteFile(d.path / "in.asm", "inc\n");
   WriteFile(d.path / "out.mif", "old image\n");
-  Outcome r = RunOrvix(d.path, u.args);
-  EXPECT_EQ(kBanner + "orvix: " + u.message + "\n" + kTryHelp, r.out);
-  EXPECT_EQ("", r.err);
+  Outcome r = u.quiet ? RunQuiet(d.path, u.args) : RunOrvix(d.path, u.args);
+  const std::string lines = "orvix: " + u.message + "\n" + kTryHelp;
+  EXPECT_EQ(u.quiet ? "" : kBanner + lines, r.out);
+  EXPECT_EQ(u.quiet ? lines : "", r.err);
   EXPECT_EQ(1, r.status);
   EXPECT_EQ("old image\n", ReadFile(d.path / "out.mif"));
   EXPECT_EQ((std::vector<std::string>{"in.asm", "out.mif"}), DirEntries(d.path));
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, OptionUsageError, testing::ValuesIn(kUsageErrors),
-                         [](const testing::TestParamInfo<UsageError>& info) {
-                           return std::string(info.param.name);
-                         });
+                         orvix_test::ByName());
 
 // --- Help and version -------------------------------------------------------
 
@@ -177,13 +152,19 @@ const char kHelp[] =
     "usage: orvix [option ...] [--] <input file> [<output file>]\n"
     "\n"
     "Assembles a ZRC source into 32 words of 10 bits, lists them and, with an\n"
-    "output file, writes the memory image. Options come before the input file;\n"
-    "\"--\" ends them.\n"
+    "output file, writes the memory image. Options may stand before or after\n"
+    "the files; \"--\" ends them, and a lone \"-\" is a file name.\n"
     "\n"
     "Options:\n"
-    "  -o, --output FILE      write the image to FILE (then only the source may follow)\n"
+    "  -o, --output FILE      write the image to FILE, \"-\" for standard output\n"
+    "                         (then only the source may be given besides)\n"
     "  -f, --format FORMAT    the image format (see below); mif by default\n"
-    "  -W, --warnings         report probable mistakes, each by its source line\n"
+    "  -l, --listing FILE     also write a listing to FILE: each source line with\n"
+    "                         its address and word, then the labels\n"
+    "  -q, --quiet            print no banner, progress or words; messages go to\n"
+    "                         standard error\n"
+    "  -W, --warnings         report probable mistakes, each by its source line,\n"
+    "                         and why a file cannot be read or written\n"
     "      --strict           as -W, and fail the run when anything is reported\n"
     "  -h, --help             print this help and exit\n"
     "  -V, --version          print the version and exit\n"
@@ -211,13 +192,8 @@ struct InfoRun {
 };
 
 const InfoRun kInfoRuns[] = {
-    {"LongHelp", {"--help"}, false},
-    {"ShortHelp", {"-h"}, false},
-    {"HelpAfterAnOption", {"-f", "coe", "--help"}, false},
-    {"HelpNeedsNoSourceAndIgnoresTheRest", {"--help", "in.asm", "out.mif", "x"}, false},
-    {"LongVersion", {"--version"}, true},
-    {"ShortVersion", {"-V"}, true},
-    {"VersionAfterAnOption", {"-o", "out.mif", "-V", "in.asm"}, true},
+    {"Help", {"--help"}, false},
+    {"Version", {"in.asm", "-V"}, true},
 };
 
 void PrintTo(const InfoRun& i, std::ostream* os) { *os << i.name; }
@@ -229,9 +205,7 @@ TEST_P(OptionInfo, PrintsOnlyTheText) {
   const InfoRun& i = GetParam();
   ScratchDir d;
   WriteFile(d.path / "in.asm", "inc\n");
-  std::vector<std::string> argv = i.args;
-  argv.insert(argv.begin(), OrvixBin());
-  Outcome r = RunProcess(d.path, argv);
+  Outcome r = RunQuiet(d.path, i.args);
   EXPECT_EQ(i.version ? "orvix " + ProjectVersion() + "\n" : std::string(kHelp), r.out);
   EXPECT_EQ("", r.err);
   EXPECT_EQ(0, r.status);
@@ -239,53 +213,9 @@ TEST_P(OptionInfo, PrintsOnlyTheText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, OptionInfo, testing::ValuesIn(kInfoRuns),
-                         [](const testing::TestParamInfo<InfoRun>& info) {
-                           return std::string(info.param.name);
-                         });
+                         orvix_test::ByName());
 
-// --- The forms of the output and format options -----------------------------
-
-struct OptionForm {
-  const char* name;
-  std::vector<std::string> args;
-  const Format* format;  // the format the run must write
-};
-
-const OptionForm kOptionForms[] = {
-    {"SecondArgument", {"in.asm", "out.img"}, &kMif},
-    {"ShortOutput", {"-o", "out.img", "in.asm"}, &kMif},
-    {"LongOutput", {"--output", "out.img", "in.asm"}, &kMif},
-    {"LongOutputWithEquals", {"--output=out.img", "in.asm"}, &kMif},
-    {"MifByName", {"-f", "mif", "in.asm", "out.img"}, &kMif},
-    {"ShortFormat", {"-f", "coe", "in.asm", "out.img"}, &kCoe},
-    {"ShortFormatAttached", {"-fcoe", "in.asm", "out.img"}, &kCoe},
-    {"LongFormat", {"--format", "coe", "in.asm", "out.img"}, &kCoe},
-    {"LongFormatWithEquals", {"--format=coe", "-o", "out.img", "in.asm"}, &kCoe},
-    {"DoubleDashAfterOptions", {"--format=readmemh", "--", "in.asm", "out.img"}, &kReadmemh},
-    {"LastFormatCounts", {"-f", "coe", "-f", "readmemb", "--output=out.img", "in.asm"}, &kReadmemb},
-};
-
-void PrintTo(const OptionForm& o, std::ostream* os) { *os << o.name; }
-
-class OptionForms : public testing::TestWithParam<OptionForm> {};
-
-TEST_P(OptionForms, WriteTheSameImage) {
-  const OptionForm& o = GetParam();
-  ScratchDir d;
-  WriteFile(d.path / "in.asm", kProgram);
-  Outcome r = RunOrvix(d.path, o.args);
-  EXPECT_EQ(kProcessing + Generating(*o.format, "out.img") + Listing(kWords), r.out);
-  EXPECT_EQ(0, r.status);
-  EXPECT_EQ(Image(*o.format, "out.img", kWords), ReadFile(d.path / "out.img"));
-  EXPECT_EQ((std::vector<std::string>{"in.asm", "out.img"}), DirEntries(d.path));
-}
-
-INSTANTIATE_TEST_SUITE_P(CommandLines, OptionForms, testing::ValuesIn(kOptionForms),
-                         [](const testing::TestParamInfo<OptionForm>& info) {
-                           return std::string(info.param.name);
-                         });
-
-// --- Arguments that look like options, and no output path -------------------
+// --- Command lines that write what they say ---------------------------------
 
 const std::string kWorked = "start: load 5\nj start\n";
 const std::vector<Word> kWorkedWords = {{"1000000101", "205", "start:\t\tload 5"},
@@ -297,30 +227,32 @@ struct PlainArgument {
   std::vector<std::string> args;
   const Format* format;
   std::string output;  // the image written; "" for none (listing only)
+  bool quiet;          // expects nothing on the console
 };
 
 const PlainArgument kPlainArguments[] = {
-    // Without options the old rule holds: three or more arguments, no output.
-    {"ThreeArgumentsWithoutOptionsHaveNoOutput",
+    // One or two plain arguments mean what they always have, byte for byte.
+    {"TwoPlainArguments", "in.asm", {"in.asm", "out.mif"}, &kMif, "out.mif", false},
+    {"OnePlainArgumentListsOnly", "in.asm", {"in.asm"}, &kMif, "", false},
+    {"PlainDashIsAFile", "in.asm", {"in.asm", "-"}, &kMif, "-", false},
+    // Options stand where the user puts them.
+    {"OutputOptionAfterTheSource",
      "in.asm",
-     {"in.asm", "out.mif", "-f", "coe"},
+     {"in.asm", "-o", "prog.mif"},
      &kMif,
-     ""},
-    {"PlainArgumentAfterTheSourceIsTheOutput", "in.asm", {"in.asm", "-W"}, &kMif, "-W"},
-    {"OptionAfterTheSourceIsTheOutput",
-     "in.asm",
-     {"-f", "coe", "in.asm", "--help"},
-     &kCoe,
-     "--help"},
-    {"DoubleDashBeforeADashSource", "-x.asm", {"--", "-x.asm"}, &kMif, ""},
-    {"DoubleDashBeforeDashSourceAndOutput",
+     "prog.mif",
+     false},
+    {"WarningsAfterTheFiles", "in.asm", {"in.asm", "prog.mif", "-W"}, &kMif, "prog.mif", false},
+    {"WarningsBeforeTheFiles", "in.asm", {"-W", "in.asm", "prog.mif"}, &kMif, "prog.mif", false},
+    {"DoubleDashBeforeFilesThatLookLikeOptions",
      "-x.asm",
-     {"-f", "readmemb", "--", "-x.asm", "-y"},
+     {"-f", "readmemb", "--", "-x.asm", "-odd.mif"},
      &kReadmemb,
-     "-y"},
-    {"FormatWithoutOutputListsOnly", "in.asm", {"-f", "coe", "in.asm"}, &kCoe, ""},
-    {"LoneDashIsTheSource", "-", {"-", "out.mif"}, &kMif, "out.mif"},
-    {"LoneDashAfterOptionsIsTheSource", "-", {"-f", "coe", "-", "out.coe"}, &kCoe, "out.coe"},
+     "-odd.mif",
+     false},
+    // A successful quiet run prints nothing at all.
+    {"QuietWritesTheImage", "in.asm", {"-q", "in.asm", "prog.mif"}, &kMif, "prog.mif", true},
+    {"QuietWithoutOutput", "in.asm", {"in.asm", "--quiet"}, &kMif, "", true},
 };
 
 void PrintTo(const PlainArgument& a, std::ostream* os) { *os << a.name; }
@@ -331,11 +263,13 @@ TEST_P(PlainArguments, NameTheSourceAndTheOutput) {
   const PlainArgument& a = GetParam();
   ScratchDir d;
   WriteFile(d.path / a.source, kWorked);
-  Outcome r = RunOrvix(d.path, a.args);
-  EXPECT_EQ(kBanner + "Processing ZRC assembly source file '" + a.source + "'...\n" +
-                Generating(*a.format, a.output.empty() ? "<stdout>" : a.output) +
-                Listing(kWorkedWords),
+  Outcome r = a.quiet ? RunQuiet(d.path, a.args) : RunOrvix(d.path, a.args);
+  EXPECT_EQ(a.quiet ? ""
+                    : kBanner + "Processing ZRC assembly source file '" + a.source + "'...\n" +
+                          Generating(*a.format, a.output.empty() ? "<stdout>" : a.output) +
+                          Listing(kWorkedWords),
             r.out);
+  EXPECT_EQ("", r.err);
   EXPECT_EQ(0, r.status);
   std::vector<std::string> entries = {a.source};
   if (!a.output.empty()) {
@@ -347,11 +281,176 @@ TEST_P(PlainArguments, NameTheSourceAndTheOutput) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, PlainArguments, testing::ValuesIn(kPlainArguments),
-                         [](const testing::TestParamInfo<PlainArgument>& info) {
-                           return std::string(info.param.name);
-                         });
+                         orvix_test::ByName());
 
-// --- Every format: failures that leave old images whole --------------------
+// --- The listing -------------------------------------------------------------
+
+struct ListingCase {
+  const char* name;
+  std::string source;
+  std::string listing;  // in.lst afterwards
+};
+
+const std::string kNoWord = "                 ";  // where a statement's columns would stand
+
+const ListingCase kListings[] = {
+    {"BlankAndCommentLines", "start: load 5 ; go\n\n   \n; note\n\tj start\n",
+     "00 1000000101 205     1  start: load 5 ; go\n" + kNoWord + "     2\n" + kNoWord +
+         "     3     \n" + kNoWord + "     4  ; note\n" +
+         "01 0001000000 040     5          j start\n"
+         "\nLabels:\n"
+         "00     1  start\n"},
+    // Tab stops count from the start of the source line; a UTF-8 character
+    // takes one column.
+    {"TabsExpanded", "a:\tinc\t; x\n\tdec\t; \xc3\x9c\tok\n",
+     "00 1100100000 320     1  a:      inc     ; x\n"
+     "01 1101000000 340     2          dec     ; \xc3\x9c     ok\n"
+     "\nLabels:\n"
+     "00     1  a\n"},
+    // Both pieces of an over-long line are statements of that one line.
+    {"OverLongLineWithTwoStatements", "inc" + Repeat(" ", 1020) + "j\nx: dec\n",
+     "00 1100100000 320  01 0001000000 040     1  inc" + Repeat(" ", 1020) + "j\n" +
+         "02 1101000000 340     2  x: dec\n"
+         "\nLabels:\n"
+         "02     2  x\n"},
+    {"DuplicateLabel", "a: inc\nb: j a\n\na: dec\n",
+     "00 1100100000 320     1  a: inc\n"
+     "01 0001000000 040     2  b: j a\n" +
+         kNoWord + "     3\n" +
+         "02 1101000000 340     4  a: dec\n"
+         "\nLabels:\n"
+         "00     1  a\n"
+         "01     2  b\n"
+         "02     4  a  (defined again: not reached by jumps)\n"},
+    {"CrLfAndNoLastLineEndNoLabels", "inc\r\n\r\n\tdec\r\n; end",
+     "00 1100100000 320     1  inc\n" + kNoWord + "     2\n" +
+         "01 1101000000 340     3          dec\n" + kNoWord + "     4  ; end\n"},
+};
+
+void PrintTo(const ListingCase& l, std::ostream* os) { *os << l.name; }
+
+class Listings : public testing::TestWithParam<ListingCase> {};
+
+TEST_P(Listings, ExactText) {
+  const ListingCase& l = GetParam();
+  ScratchDir d;
+  WriteFile(d.path / "in.asm", l.source);
+  Outcome r = RunQuiet(d.path, {"-q", "in.asm", "--listing", "in.lst", "out.mif"});
+  EXPECT_EQ("", r.out);
+  EXPECT_EQ("", r.err);
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(l.listing, ReadFile(d.path / "in.lst"));
+  EXPECT_EQ((std::vector<std::string>{"in.asm", "in.lst", "out.mif"}), DirEntries(d.path));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, Listings, testing::ValuesIn(kListings), orvix_test::ByName());
+
+struct ListingRun {
+  const char* name;
+  std::string source;  // in.asm; old.mif holds "old image\n"
+  std::vector<std::string> args;
+  std::string console;  // after the banner
+  std::vector<std::string> entries;
+};
+
+const ListingRun kListingRuns[] = {
+    // Never over the source nor the image: refused before anything is read.
+    {"ListingIsTheSource",
+     kWorked,
+     {"in.asm", "-l", "in.asm"},
+     "orvix: Listing file in.asm is the source file.\n",
+     {"in.asm", "old.mif"}},
+    {"ListingIsTheImage",
+     kWorked,
+     {"in.asm", "out.mif", "-l", "out.mif"},
+     "orvix: Listing file out.mif is the output file.\n",
+     {"in.asm", "old.mif"}},
+    {"ListingIsTheImageSpelledOtherwise",
+     kWorked,
+     {"in.asm", "-o", "old.mif", "-l", "./old.mif"},
+     "orvix: Listing file ./old.mif is the output file.\n",
+     {"in.asm", "old.mif"}},
+    // Written only when the run succeeds.
+    {"FailedRunWritesNoListing",
+     "inc\nLOAD 2\n",
+     {"in.asm", "out.mif", "-l", "in.lst"},
+     "Processing ZRC assembly source file 'in.asm'...\nGenerating MIF output 'out.mif'\n"
+     "1100100000\nUnknown ZRC instruction 'LOAD', aborting..\n" +
+         kGenFailed,
+     {"in.asm", "old.mif"}},
+    // The image is written first and stays.
+    {"ListingCannotBeWritten",
+     kWorked,
+     {"-W", "in.asm", "out.mif", "-l", "nodir/in.lst"},
+     "Processing ZRC assembly source file 'in.asm'...\nGenerating MIF output 'out.mif'\n" +
+         Listing(kWorkedWords) +
+         "nodir/in.lst: error: cannot write: No such file or directory\n"
+         "Cannot write listing 'nodir/in.lst', aborting..\n" +
+         kGenFailed,
+     {"in.asm", "old.mif", "out.mif"}},
+};
+
+void PrintTo(const ListingRun& l, std::ostream* os) { *os << l.name; }
+
+class ListingRuns : public testing::TestWithParam<ListingRun> {};
+
+TEST_P(ListingRuns, FailWithoutTouchingTheListing) {
+  const ListingRun& l = GetParam();
+  ScratchDir d;
+  WriteFile(d.path / "in.asm", l.source);
+  WriteFile(d.path / "old.mif", "old image\n");
+  Outcome r = RunOrvix(d.path, l.args);
+  EXPECT_EQ(kBanner + l.console, r.out);
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(l.source, ReadFile(d.path / "in.asm"));
+  EXPECT_EQ("old image\n", ReadFile(d.path / "old.mif"));
+  EXPECT_EQ(l.entries, DirEntries(d.path));
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLines, ListingRuns, testing::ValuesIn(kListingRuns),
+                         orvix_test::ByName());
+
+// --- Every format: the path in the header, standard output, failures -------
+
+class FormatBytes : public testing::TestWithParam<Format> {};
+
+// The header names the output path as given, on one line.
+TEST_P(FormatBytes, HeaderNamesThePathOnOneLine) {
+  const Format& f = GetParam();
+  ScratchDir d;
+  fs::create_directory(d.path / "sub");
+  WriteFile(d.path / "in.asm", kWorked);
+  for (const std::string path : {"./sub/../sub/x", "sub/line\nend\r"}) {
+    Outcome r = RunOrvix(d.path, {"-f", f.name, "in.asm", path});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ(Image(f, path, kWorkedWords), ReadFile(d.path / path));
+  }
+}
+
+// "-o -": standard output, a pipe, carries the image alone, and only when
+// the run succeeds; messages go to standard error.
+TEST_P(FormatBytes, ImageOnStandardOutput) {
+  const Format& f = GetParam();
+  ScratchDir d;
+  WriteFile(d.path / "in.asm", kProgram);
+  WriteFile(d.path / "bad.asm", "inc\nLOAD 2\n");
+  Outcome r = RunQuiet(d.path, {"-o", "-", "-f", f.name, "in.asm"});
+  EXPECT_EQ(Image(f, "<stdout>", kWords), r.out);
+  EXPECT_EQ("", r.err);
+  EXPECT_EQ(0, r.status);
+  Outcome bad = RunQuiet(d.path, {"bad.asm", "-W", "--output=-", "-f", f.name});
+  EXPECT_EQ("", bad.out);
+  EXPECT_EQ(
+      "bad.asm:2: error: unknown instruction 'LOAD'; did you mean 'load'?\n"
+      "Unknown ZRC instruction 'LOAD', aborting..\n" +
+          kGenFailed,
+      bad.err);
+  EXPECT_EQ(1, bad.status);
+  EXPECT_EQ((std::vector<std::string>{"bad.asm", "in.asm"}), DirEntries(d.path));
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFormats, FormatBytes, testing::ValuesIn(kFormats),
+                         orvix_test::ByName());
 
 // What a run must end with.
 enum Ending {
@@ -695,9 +794,14 @@ TEST_F(ImageReader, YosysReadsTheVerilogImages) {
 TEST_F(ImageReader, SrecCatReadsTheMifImages) {
   if (!HaveCommand("srec_cat")) GTEST_SKIP() << "no srec_cat";
   const Corpus& c = TheCorpus();
-  for (const Assembled& a : c.programs) {
-    Outcome dump =
-        RunProcess(c.dir.path, {"srec_cat", a.name + ".mif", "-mif", "-o", "-", "-hex-dump"});
+  std::vector<std::pair<std::string, Assembled>> images;  // file, program
+  for (const Assembled& a : c.programs) images.emplace_back(a.name + ".mif", a);
+  // A path holding line ends, which the header's comment must not break.
+  const std::string odd = "line\nend\r.mif";
+  ASSERT_EQ(0, RunOrvix(c.dir.path, {c.programs[0].name + ".asm", odd}).status);
+  images.emplace_back(odd, Assembled{odd, c.programs[0].expected});
+  for (const auto& [mif, a] : images) {
+    Outcome dump = RunProcess(c.dir.path, {"srec_cat", mif, "-mif", "-o", "-", "-hex-dump"});
     ASSERT_EQ(0, dump.status) << a.name << dump.err;
     EXPECT_EQ("", dump.err) << a.name;
     // Lines read "addr: b0 b1 ...  #ascii".
