@@ -399,10 +399,7 @@ static bool encodestatement(instruction* cmds, int ncmds, int i, String& ln, Dia
   return true;
 }
 
-// The statement as the image comments show it: the label with its colon,
-// two tabs, the mnemonic, a blank and the operand (the label reference, or
-// the number).
-static String statementcomment(const instruction& cmd) {
+String statementcomment(const instruction& cmd) {
   String text;
   if (cmd.label.length() > 0) text += cmd.label + ':';
   text += String("\t\t") + cmd.op + ' ';

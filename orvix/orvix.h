@@ -100,6 +100,11 @@ bool writeoutputs(instruction* cmds, int ncmds, const CommandLine& cl, Diagnosti
 bool writeimage(instruction* cmds, int ncmds, const char* fn, const ImageFormat& format,
                 Diagnostics& diag, bool strict);
 
+// The statement as the image comments show it: the label with its colon,
+// two tabs, the mnemonic, a blank and the operand (the label reference, or
+// the number).
+String statementcomment(const instruction& cmd);
+
 // Encodes cmds[0..ncmds-1], lists each word on the console and, when `fn` is
 // not null, writes the MIF image to it. Returns false on an unknown mnemonic
 // or when the file cannot be written; an existing file is then unchanged.
