@@ -255,7 +255,7 @@ int loadstream(instruction* cmds, FILE* fp, const char* fn, Diagnostics& diag) {
 // Opens the source file `fn`, loads it with loadstream and closes it.
 // Returns 0, printing nothing, when the file cannot be opened.
 int loadsource(instruction* cmds, const char* fn, Diagnostics& diag) {
-  FILE* fp = fopen(fn, "r");
+  FILE* fp = openfile(fn, "r");
   if (fp == nullptr) return 0;
   diag.source = fn;
   int count = loadstream(cmds, fp, fn, diag);
