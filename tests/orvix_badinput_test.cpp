@@ -62,9 +62,11 @@ struct Row {
   Console stdout_to = Console::kCaptured;
   long long file_size_limit = -1;
   int umask = -1;
-  int mode = -1;                   // permission bits of the image afterwards; -1: any
-  const char* image_at = nullptr;  // where a link's image lands, in the directory
-  bool unprivileged = false;       // run as an ordinary user even under root
+  int mode = -1;                          // permission bits of the image afterwards; -1: any
+  const char* image_at = nullptr;         // where a link's image lands, in the directory
+  bool unprivileged = false;              // run as an ordinary user even under root
+  bool windows_only = false;              // what differs on Windows
+  const char* windows_console = nullptr;  // the console there, when it differs
 
   Row& Err(const std::string& text) {
     err = text;
@@ -92,6 +94,14 @@ struct Row {
   }
   Row& Unprivileged() {
     unprivileged = true;
+    return *this;
+  }
+  Row& WindowsOnly() {
+    windows_only = true;
+    return *this;
+  }
+  Row& OnWindows(const char* console_there) {
+    windows_console = console_there;
     return *this;
   }
 };
@@ -184,17 +194,19 @@ const std::vector<Row>& Rows() {
   static const std::vector<Row> rows = {
       {"MissingSourceKeepsTheOldImage", InDir("missing.asm"), Earlier("out.mif"), kReadError, 1,
        Result::kKept},
-      // A directory opens for reading on Linux, and its first read fails.
-      {"DirectorySource",
-       [](const std::string& dir) {
-         std::string path = dir + "/srcdir";
-         mkdir(path.c_str(), 0755);
-         return path;
-       },
-       InDir("out.mif"),
-       Cat({kProcessing, "Error reading ZRC assembly source file '{src}', aborting..\n",
-            kReadError}),
-       1, Result::kAbsent},
+      // A directory opens for reading on Linux, and its first read fails; on
+      // Windows it cannot be opened.
+      Row{"DirectorySource",
+          [](const std::string& dir) {
+            std::string path = dir + "/srcdir";
+            mkdir(path.c_str(), 0755);
+            return path;
+          },
+          InDir("out.mif"),
+          Cat({kProcessing, "Error reading ZRC assembly source file '{src}', aborting..\n",
+               kReadError}),
+          1, Result::kAbsent}
+          .OnWindows(kReadError),
       {"DevNullSource", Fixed("/dev/null"), Earlier("out.mif"), Cat({kProcessing, kReadError}), 1,
        Result::kKept},
       // A NUL byte ends the text of its line; the first line's text is not an
@@ -206,7 +218,7 @@ const std::vector<Row>& Rows() {
             "orvix: Error generating machine code.\n"}),
        1, Result::kKept},
       {"NulBytesInLines",
-       Source("nul.asm", Bytes(kNulLines)),
+       Source("nulbytes.asm", Bytes(kNulLines)),
        Earlier("out.mif"),
        Cat({kProcessing, kGenerating, "1000000101\n0011000011\n0001000000\n"}),
        0,
@@ -263,6 +275,27 @@ const std::vector<Row>& Rows() {
          return path;
        },
        kIsSource, 1, Result::kSourceKept},
+
+      // Names in UTF-8, outside any one ANSI code page.
+      {"NonAsciiNames",
+       Source("Ã"
+              "bung Î±Î².asm",
+              kStatement),
+       InDir("Ã"
+             "bung Î±Î².mif"),
+       kWritten, 0, Result::kImage, kStatementImage},
+      // Windows compares file identities: another spelling of the source, in
+      // other letter case, is the source.
+      Row{"OutputIsTheSourceInOtherCase", Source("prog.asm", kStatement), InDir("PROG.ASM"),
+          kIsSource, 1, Result::kSourceKept}
+          .WindowsOnly(),
+      // A file with the read-only attribute is refused; the device NUL is
+      // written in place, and no file named NUL is made.
+      Row{"OutputReadOnlyAttribute", Source("ok.asm", kStatement), Earlier("out.mif", 0444),
+          kNotWritten, 1, Result::kKept}
+          .WindowsOnly(),
+      Row{"OutputNul", Source("ok.asm", kStatement), Fixed("NUL"), kWritten, 0, Result::kDevice}
+          .WindowsOnly(),
 
       // Regular files are replaced whole; their permission bits stay.
       {"ReplacedImageKeepsMode0640", Source("ok.asm", kStatement), Earlier("out.mif", 0640),
@@ -382,8 +415,33 @@ class BadInput : public testing::TestWithParam<Row> {
   const std::string dir_ = scratch_.path.string();
 };
 
+// Rows that need what only POSIX systems have: modes, symbolic links, other
+// users, file size limits, devices and FIFOs by path, a closed console.
+const std::set<std::string> kPosixOnly = {
+    "DevNullSource",
+    "Sparse1GbOfNul",
+    "ReplacedImageKeepsMode0640",
+    "ReplacedImageKeepsMode0604",
+    "NewImageGetsModeByUmask",
+    "LinkIsFollowed",
+    "DanglingLinkCreatesItsTarget",
+    "FileSizeLimitKeepsTheOldImage",
+    "OutputReadOnly",
+    "OutputDevFull",
+    "OutputDevNull",
+    "OutputDevStdout",
+    "OutputFifo",
+    "StdoutFullWithImage",
+    "StdoutFullWithoutOutput",
+    "StdoutFullFailedAssembly",
+    "StdoutClosedWithImage",
+    "StdoutClosedWithoutOutput",
+};
+
 TEST_P(BadInput, ConsoleStatusAndFiles) {
   const Row& row = GetParam();
+  if (WindowsTarget() && kPosixOnly.count(row.name) > 0) GTEST_SKIP() << "POSIX only";
+  if (!WindowsTarget() && row.windows_only) GTEST_SKIP() << "Windows only";
   const std::string src = row.source(dir_);
   const std::string out = row.output ? row.output(dir_) : "";
 
@@ -417,7 +475,9 @@ TEST_P(BadInput, ConsoleStatusAndFiles) {
   if (row.result == Result::kFifoImage) fifo.reset(new FifoReader(out));
   Outcome run = RunOrvix(dir_, args, options);
 
-  std::string expected = row.stdout_to == Console::kCaptured ? kBanner + row.console : "";
+  const std::string console =
+      WindowsTarget() && row.windows_console ? row.windows_console : row.console;
+  std::string expected = row.stdout_to == Console::kCaptured ? kBanner + console : "";
   ReplaceAll(expected, "{src}", src);
   ReplaceAll(expected, "{out}", out);
   EXPECT_EQ(expected, run.out);
@@ -434,7 +494,7 @@ TEST_P(BadInput, ConsoleStatusAndFiles) {
       EXPECT_EQ(EarlierImage(out), ReadFile(out));
       break;
     case Result::kImage:
-      EXPECT_EQ(MifImage(out, row.content), ReadFile(image_path));
+      EXPECT_EQ(MifImage(out, row.content), ReadImage(image_path));
       break;
     case Result::kEmptyDir:
       EXPECT_TRUE(fs::is_directory(out) && fs::is_empty(out));

@@ -268,7 +268,8 @@ TEST_P(OptionInfo, PrintsOnlyTheText) {
   std::vector<std::string> argv = i.args;
   argv.insert(argv.begin(), OrvixBin());
   Outcome r = RunProcess(d.path, argv);
-  EXPECT_EQ(i.version ? "orvix " + ProjectVersion() + "\n" : std::string(kHelp), r.out);
+  EXPECT_EQ(i.version ? "orvix " + ProjectVersion() + "\n" : std::string(kHelp),
+            FromTextMode(r.out));
   EXPECT_EQ("", r.err);
   EXPECT_EQ(0, r.status);
   EXPECT_EQ(std::vector<std::string>{"in.asm"}, DirEntries(d.path));
@@ -312,7 +313,7 @@ TEST_P(OptionForms, WriteTheSameImage) {
   Outcome r = RunOrvix(d.path, o.args);
   EXPECT_EQ(kProcessing + Generating(*o.format, "out.img") + Listing(kWords), r.out);
   EXPECT_EQ(0, r.status);
-  EXPECT_EQ(Image(*o.format, "out.img", kWords), ReadFile(d.path / "out.img"));
+  EXPECT_EQ(Image(*o.format, "out.img", kWords), ReadImage(d.path / "out.img"));
   EXPECT_EQ((std::vector<std::string>{"in.asm", "out.img"}), DirEntries(d.path));
 }
 
@@ -376,7 +377,7 @@ TEST_P(PlainArguments, NameTheSourceAndTheOutput) {
   std::vector<std::string> entries = {a.source};
   if (!a.output.empty()) {
     entries.push_back(a.output);
-    EXPECT_EQ(Image(*a.format, a.output, kWorkedWords), ReadFile(d.path / a.output));
+    EXPECT_EQ(Image(*a.format, a.output, kWorkedWords), ReadImage(d.path / a.output));
   }
   std::sort(entries.begin(), entries.end());
   EXPECT_EQ(entries, DirEntries(d.path));
@@ -399,7 +400,7 @@ TEST_P(FormatBytes, ExactImageOfAProgram) {
   Outcome r = RunOrvix(d.path, {"-f", f.name, "in.asm", "image.mif"});
   EXPECT_EQ(kProcessing + Generating(f, "image.mif") + Listing(kWords), r.out);
   EXPECT_EQ(0, r.status);
-  EXPECT_EQ(Image(f, "image.mif", kWords), ReadFile(d.path / "image.mif"));
+  EXPECT_EQ(Image(f, "image.mif", kWords), ReadImage(d.path / "image.mif"));
 }
 
 // One statement, and all 32: the fill, and the last address without fill.
@@ -415,8 +416,8 @@ TEST_P(FormatBytes, OneAndThirtyTwoStatements) {
   EXPECT_EQ(0, one.status);
   EXPECT_EQ(0, all.status);
   EXPECT_EQ(Image(f, "one.img", {{"1101000000", "340", "\t\tdec 0"}}),
-            ReadFile(d.path / "one.img"));
-  EXPECT_EQ(Image(f, "full.img", full), ReadFile(d.path / "full.img"));
+            ReadImage(d.path / "one.img"));
+  EXPECT_EQ(Image(f, "full.img", full), ReadImage(d.path / "full.img"));
 }
 
 // The header names the output path exactly as given.
@@ -427,7 +428,7 @@ TEST_P(FormatBytes, HeaderNamesThePathAsGiven) {
   WriteFile(d.path / "in.asm", kWorked);
   Outcome r = RunOrvix(d.path, {"-f", f.name, "in.asm", "./sub/../sub/x"});
   EXPECT_EQ(0, r.status);
-  EXPECT_EQ(Image(f, "./sub/../sub/x", kWorkedWords), ReadFile(d.path / "sub" / "x"));
+  EXPECT_EQ(Image(f, "./sub/../sub/x", kWorkedWords), ReadImage(d.path / "sub" / "x"));
 }
 
 INSTANTIATE_TEST_SUITE_P(AllFormats, FormatBytes, testing::ValuesIn(kFormats),
@@ -536,6 +537,10 @@ class FormatFailure : public testing::TestWithParam<FormatSituation> {};
 TEST_P(FormatFailure, LeavesTheOutputAsItMust) {
   const Format& f = std::get<0>(GetParam());
   const Situation& s = std::get<1>(GetParam());
+  // File size limits, /dev/full and a link kept as a link are POSIX's alone.
+  if (WindowsTarget() && (s.file_size_limit >= 0 || s.output[0] == '/' || s.setup == LINK_TO_OUT)) {
+    GTEST_SKIP() << "POSIX only";
+  }
   ScratchDir d;
   WriteFile(d.path / "in.asm", s.source);
   if (s.old) {
@@ -571,11 +576,13 @@ TEST_P(FormatFailure, LeavesTheOutputAsItMust) {
   EXPECT_EQ(s.source, ReadFile(d.path / "in.asm"));
   EXPECT_EQ(s.entries, DirEntries(d.path));
   if (s.ending == WRITTEN) {
-    EXPECT_EQ(Image(f, s.output, kWords), ReadFile(d.path / s.output));
+    EXPECT_EQ(Image(f, s.output, kWords), ReadImage(d.path / s.output));
     // The replaced file keeps its permission bits.
     struct stat st;
     ASSERT_EQ(0, stat((d.path / s.output).c_str(), &st));
-    EXPECT_EQ(0640u, st.st_mode & 07777);
+    if (!WindowsTarget()) {
+      EXPECT_EQ(0640u, st.st_mode & 07777);
+    }
     EXPECT_EQ(s.setup == LINK_TO_OUT, fs::is_symlink(d.path / s.output));
   } else if (s.old) {
     EXPECT_EQ(*s.old, ReadFile(d.path / "out"));
@@ -938,7 +945,7 @@ TEST_F(ImageReader, CoeGrammarReadsTheCoeImages) {
   const Corpus& c = TheCorpus();
   for (const Assembled& a : c.programs) {
     std::string error;
-    std::vector<long> values = ReadCoe(ReadFile(c.dir.path / (a.name + ".coe")), error);
+    std::vector<long> values = ReadCoe(ReadImage(c.dir.path / (a.name + ".coe")), error);
     ASSERT_EQ("", error) << a.name;
     ASSERT_EQ(32u, values.size()) << a.name;
     for (int w = 0; w < 32; w++) EXPECT_EQ(a.expected[w], values[w]) << a.name << " " << w;
