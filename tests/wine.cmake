@@ -43,7 +43,8 @@ exec '${wine_run}' '$<TARGET_FILE:orvix>' \"$@\"
 # so that CTest does not wait for them.
 set(wine_log ${PROJECT_BINARY_DIR}/wineprefix.log)
 add_test(NAME wine.start COMMAND sh -c
-  "WINEPREFIX='${ORVIX_WINEPREFIX}' '${ORVIX_WINESERVER}' -p </dev/null >'${wine_log}' 2>&1 &&
+  "mkdir -p '${ORVIX_WINEPREFIX}' &&
+   WINEPREFIX='${ORVIX_WINEPREFIX}' '${ORVIX_WINESERVER}' -p </dev/null >'${wine_log}' 2>&1 &&
    '${wine_run}' wineboot -i </dev/null >>'${wine_log}' 2>&1 || { cat '${wine_log}'; exit 1; }")
 add_test(NAME wine.stop COMMAND env WINEPREFIX=${ORVIX_WINEPREFIX} ${ORVIX_WINESERVER} -k)
 set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP emulator TIMEOUT 300)
