@@ -66,6 +66,7 @@ struct Row {
   const char* image_at = nullptr;         // where a link's image lands, in the directory
   bool unprivileged = false;              // run as an ordinary user even under root
   bool windows_only = false;              // what differs on Windows
+  bool held_open = false;                 // another program holds the output open
   const char* windows_console = nullptr;  // the console there, when it differs
 
   Row& Err(const std::string& text) {
@@ -98,6 +99,10 @@ struct Row {
   }
   Row& WindowsOnly() {
     windows_only = true;
+    return *this;
+  }
+  Row& HeldOpen() {
+    held_open = true;
     return *this;
   }
   Row& OnWindows(const char* console_there) {
@@ -296,6 +301,12 @@ const std::vector<Row>& Rows() {
           .WindowsOnly(),
       Row{"OutputNul", Source("ok.asm", kStatement), Fixed("NUL"), kWritten, 0, Result::kDevice}
           .WindowsOnly(),
+      // A simulator holds the image open without sharing its deletion: it
+      // cannot be replaced, and stays whole.
+      Row{"OutputHeldOpenByAnotherProgram", Source("ok.asm", kStatement), Earlier("out.mif"),
+          kNotWritten, 1, Result::kKept}
+          .WindowsOnly()
+          .HeldOpen(),
 
       // Regular files are replaced whole; their permission bits stay.
       {"ReplacedImageKeepsMode0640", Source("ok.asm", kStatement), Earlier("out.mif", 0640),
@@ -473,7 +484,25 @@ TEST_P(BadInput, ConsoleStatusAndFiles) {
   if (!out.empty()) args.push_back(out);
   std::unique_ptr<FifoReader> fifo;
   if (row.result == Result::kFifoImage) fifo.reset(new FifoReader(out));
+  // The holder ($ORVIX_HOLD_OPEN, a Windows program) keeps the output open
+  // until a file appears in a directory of its own.
+  ScratchDir release_dir;
+  const std::string release = (release_dir.path / "release").string();
+  FILE* holder = nullptr;
+  if (row.held_open) {
+    const char* hold = getenv("ORVIX_HOLD_OPEN");
+    ASSERT_NE(nullptr, hold) << "ORVIX_HOLD_OPEN not set";
+    holder = popen((std::string(hold) + " '" + out + "' '" + release + "'").c_str(), "r");
+    ASSERT_NE(nullptr, holder);
+    char held[16] = "";
+    ASSERT_NE(nullptr, fgets(held, sizeof held, holder));
+    ASSERT_EQ(0, strncmp(held, "held", 4)) << held;
+  }
   Outcome run = RunOrvix(dir_, args, options);
+  if (holder != nullptr) {
+    WriteFile(release, "");
+    EXPECT_EQ(0, pclose(holder));
+  }
 
   const std::string console =
       WindowsTarget() && row.windows_console ? row.windows_console : row.console;

@@ -50,6 +50,11 @@ add_test(NAME wine.stop COMMAND env WINEPREFIX=${ORVIX_WINEPREFIX} ${ORVIX_WINES
 set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP emulator TIMEOUT 300)
 set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP emulator)
 
+# A Windows program that holds an image open as a simulator would, for the
+# row that needs one.
+add_executable(hold_open hold_open.cpp)
+set(hold_open "'${wine_run}' '$<TARGET_FILE:hold_open>'")
+
 # The end-to-end programs, built for this machine.
 include(ExternalProject)
 set(host_dir ${CMAKE_CURRENT_BINARY_DIR}/host)
@@ -69,6 +74,6 @@ foreach(name ${END_TO_END_TESTS})
     set(test windows.${name}.${shard})
     add_test(NAME ${test} COMMAND ${host_dir}/tests/${name})
     set_tests_properties(${test} PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED emulator
-      ENVIRONMENT "ORVIX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVIX_BIN=${orvix_wine};ORVIX_VERSION=${PROJECT_VERSION};ORVIX_TARGET=windows;GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${shard}")
+      ENVIRONMENT "ORVIX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVIX_BIN=${orvix_wine};ORVIX_VERSION=${PROJECT_VERSION};ORVIX_TARGET=windows;ORVIX_HOLD_OPEN=${hold_open};GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${shard}")
   endforeach()
 endforeach()
