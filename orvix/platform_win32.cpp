@@ -14,6 +14,7 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 

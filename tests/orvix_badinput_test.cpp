@@ -301,6 +301,10 @@ const std::vector<Row>& Rows() {
           .WindowsOnly(),
       Row{"OutputNul", Source("ok.asm", kStatement), Fixed("NUL"), kWritten, 0, Result::kDevice}
           .WindowsOnly(),
+      // The source is read in text mode: on Windows a Ctrl-Z byte ends it.
+      Row{"CtrlZEndsTheSource", Source("ctrlz.asm", "load 5\n\x1ainc\n"), InDir("out.mif"),
+          kWritten, 0, Result::kImage, kStatementImage}
+          .WindowsOnly(),
       // A simulator holds the image open without sharing its deletion: it
       // cannot be replaced, and stays whole.
       Row{"OutputHeldOpenByAnotherProgram", Source("ok.asm", kStatement), Earlier("out.mif"),
