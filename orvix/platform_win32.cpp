@@ -15,6 +15,7 @@
 #include <shellapi.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -103,11 +104,18 @@ bool finishfile(FILE* fp, const std::function<void(FILE*)>& write, bool sync) {
   return ok;
 }
 
+// The console's output code page before the run, given back at its end.
+UINT console_output_cp = 0;
+
+void restoreconsole() { SetConsoleOutputCP(console_output_cp); }
+
 }  // namespace
 
 void startprocess(int& argc, char**& argv) {
-  // The console shows what is printed as UTF-8, as the paths are.
-  SetConsoleOutputCP(CP_UTF8);
+  // The console shows what is printed as UTF-8, as the paths are, for the
+  // run alone: the console's own code page comes back when the process ends.
+  console_output_cp = GetConsoleOutputCP();
+  if (console_output_cp != 0 && SetConsoleOutputCP(CP_UTF8)) atexit(restoreconsole);
   int n = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
   if (wide == nullptr) return;
