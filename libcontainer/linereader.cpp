@@ -1,8 +1,7 @@
 #include "linereader.h"
 
-#include <strings.h>
-
 #include <cassert>
+#include <cctype>
 #include <cstring>
 
 #include "tokenizer.h"
@@ -10,7 +9,14 @@
 int fwcmp(const char* s1, const char* s2, int n) { return strncmp(s1, s2, static_cast<size_t>(n)); }
 
 int fwcmpi(const char* s1, const char* s2, int n) {
-  return strncasecmp(s1, s2, static_cast<size_t>(n));
+  // The C library has no case-insensitive compare on every system; this is
+  // the one of the C locale: letters are compared by their lower-case form.
+  for (int i = 0; i < n; i++) {
+    const int c1 = tolower(static_cast<unsigned char>(s1[i]));
+    const int c2 = tolower(static_cast<unsigned char>(s2[i]));
+    if (c1 != c2 || c1 == '\0') return c1 - c2;
+  }
+  return 0;
 }
 
 namespace {

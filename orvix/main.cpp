@@ -2,5 +2,9 @@
 // also says whether the console listing was written in full.
 
 #include "orvix/orvix.h"
+#include "orvix/platform.h"
 
-int main(int argc, char** argv) { return finish(run(argc, argv)); }
+int main(int argc, char** argv) {
+  startprocess(argc, argv);
+  return finish(run(argc, argv));
+}

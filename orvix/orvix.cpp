@@ -275,7 +275,7 @@ int loadstream(instruction* cmds, FILE* fp, const char* fn, Diagnostics& diag) {
 // the system's reason.
 int loadsource(instruction* cmds, const char* fn, Diagnostics& diag) {
   diag.source = fn;
-  FILE* fp = fopen(fn, "r");
+  FILE* fp = openfile(fn, "r");
   if (fp == nullptr) {
     diag.systemerror(fn, "cannot open", errno);
     return 0;

@@ -1,11 +1,17 @@
 // What the assembler needs of the operating system beyond the C and C++
-// standard libraries: writing a file so that it is replaced whole or not at
-// all, and telling whether two paths name one file.
+// standard libraries: the command line and the console in the system's own
+// encoding, opening a file by its UTF-8 name, a scratch file that can be
+// emptied, writing a file
+// so that it is replaced whole or not at all, and telling whether two paths
+// name one file.
 //
 // This is the one part of the assembler that calls the operating system;
-// everything else works on standard streams. Functions here may change the
-// process's file mode creation mask for an instant (to read it), so they
-// are meant for a single-threaded program.
+// everything else works on standard streams. There is one implementation for
+// POSIX.1-2008 systems (platform_posix.cpp) and one for Windows
+// (platform_win32.cpp). Paths are UTF-8 on Windows, and bytes as given
+// elsewhere. Functions here may change the process's file mode creation
+// mask for an instant (to read it), so they are meant for a single-threaded
+// program.
 
 #ifndef ORVIX_PLATFORM_H_
 #define ORVIX_PLATFORM_H_
@@ -13,20 +19,41 @@
 #include <cstdio>
 #include <functional>
 
+// Prepares the process before anything is printed or opened: on Windows the
+// arguments are replaced by their UTF-8 form (read from the wide command
+// line, so any name works) and the console shows UTF-8. Elsewhere nothing
+// changes. The new arguments live until the process ends.
+void startprocess(int& argc, char**& argv);
+
+// fopen with the path in UTF-8 on Windows: text mode unless `mode` says "b".
+FILE* openfile(const char* path, const char* mode);
+
+// A new, empty temporary file open for reading and writing in binary mode,
+// removed when it is closed (or the process ends); null on failure.
+FILE* scratchfile();
+
+// Empties the open file `fp` and sets its position to the start; false on
+// failure.
+bool emptyfile(FILE* fp);
+
 // Writes the file `path` through `write`, which formats the whole text into
-// the open stream it is given. A regular file, or a path that names nothing
-// yet, is replaced whole: the text goes to a temporary file in the same
-// directory, stored on disk, then renamed onto the target, so a failure
-// leaves the previous file as it was and no temporary file behind. A
-// symbolic link is followed and stays a link; a replaced file keeps its
-// permission bits (and its owner, where that is allowed). An existing file
-// the user may not write is refused. Devices and FIFOs are written in place.
-// Returns false on any failure to open, write, store, close or rename, with
-// errno set to the error number of the first failure.
+// the open stream it is given (text mode). A regular file, or a path that
+// names nothing yet, is replaced whole: the text goes to a temporary file in
+// the same directory, stored on disk, then renamed onto the target, so a
+// failure leaves the previous file as it was and no temporary file behind.
+// A symbolic link is followed and stays a link; on POSIX systems a replaced
+// file keeps its permission bits (and its owner, where that is allowed). An
+// existing file the user may not write (on Windows also a read-only file,
+// or one that another program holds open without sharing it for deletion)
+// is refused. Devices and FIFOs (NUL and CON on Windows) are written in
+// place. Returns false on any failure to open, write, store, close or
+// rename, with errno set to the error number of the first failure.
 bool replacefile(const char* path, const std::function<void(FILE*)>& write);
 
-// True when `a` and `b` both exist and are one file (the same device and
-// inode, so links count as the file they lead to).
+// True when `a` and `b` both exist and are one file: the same device and
+// inode, or on Windows the same volume and file index, so links count as
+// the file they lead to and a name spelled in another letter case is the
+// same file where the file system ignores case.
 bool samefile(const char* a, const char* b);
 
 #endif  // ORVIX_PLATFORM_H_

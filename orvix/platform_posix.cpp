@@ -1,4 +1,4 @@
-// The operating-system part of the assembler on POSIX systems.
+// The operating-system part of the assembler on POSIX.1-2008 systems.
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -59,6 +59,19 @@ bool followlinks(const char* path, String& target) {
 }
 
 }  // namespace
+
+void startprocess(int&, char**&) {}
+
+FILE* openfile(const char* path, const char* mode) { return fopen(path, mode); }
+
+FILE* scratchfile() { return tmpfile(); }
+
+bool emptyfile(FILE* fp) {
+  // rewind drops what the stream holds buffered, so nothing is written later.
+  if (fflush(fp) != 0) return false;
+  rewind(fp);
+  return ftruncate(fileno(fp), 0) == 0;
+}
 
 bool replacefile(const char* path, const std::function<void(FILE*)>& write) {
   String target;

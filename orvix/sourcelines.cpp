@@ -3,11 +3,9 @@
 #include <cerrno>
 #include <cstring>
 
-SourceLines::SourceLines(FILE* source) : source_(source) {
-  cookie_io_functions_t io = {};
-  io.read = read;
-  lines_ = fopencookie(this, "r", io);
-}
+#include "orvix/platform.h"
+
+SourceLines::SourceLines(FILE* source) : source_(source), lines_(scratchfile()) {}
 
 SourceLines::~SourceLines() {
   if (lines_ != nullptr) fclose(lines_);
@@ -28,42 +26,45 @@ bool SourceLines::fill() {
   return chunk_len_ > 0;
 }
 
+bool SourceLines::copyline() {
+  while (chunk_pos_ < chunk_len_ || fill()) {
+    const char* from = chunk_ + chunk_pos_;
+    size_t n = chunk_len_ - chunk_pos_;
+    const char* newline = static_cast<const char*>(memchr(from, '\n', n));
+    if (newline != nullptr) n = static_cast<size_t>(newline - from) + 1;
+    const size_t text = newline != nullptr ? n - 1 : n;
+    if (text > 0) {
+      length_ += static_cast<long long>(text);
+      last_ = from[text - 1];
+      if (memchr(from, '\0', text) != nullptr) nul_ = true;
+      if (keep_) text_.append(from, text);
+    }
+    if (fwrite(from, 1, n, lines_) != n) return false;
+    chunk_pos_ += n;
+    if (newline != nullptr) {
+      newline_ = true;
+      return true;
+    }
+  }
+  return !failed_;
+}
+
 bool SourceLines::next() {
-  if (failed()) return false;
+  if (lines_ == nullptr || failed()) return false;
   if (chunk_pos_ == chunk_len_ && !fill()) return false;
   number_++;
   length_ = 0;
   last_ = '\0';
-  ended_ = false;
   newline_ = false;
   nul_ = false;
   text_.clear();
-  // The reader saw the end of input at the previous line's end.
+  // The reader stopped at the end of the previous line, which was the end of
+  // the file: the file now holds this line alone, and is read from its start.
   clearerr(lines_);
+  if (!emptyfile(lines_) || !copyline() || fflush(lines_) != 0) {
+    failed_ = true;
+    return false;
+  }
+  rewind(lines_);
   return true;
-}
-
-ssize_t SourceLines::read(void* cookie, char* buf, size_t size) {
-  SourceLines* self = static_cast<SourceLines*>(cookie);
-  if (self->ended_) return 0;
-  if (self->chunk_pos_ == self->chunk_len_ && !self->fill()) {
-    self->ended_ = true;
-    return self->failed_ ? -1 : 0;
-  }
-  size_t n = self->chunk_len_ - self->chunk_pos_;
-  if (n > size) n = size;
-  const char* from = self->chunk_ + self->chunk_pos_;
-  const char* newline = static_cast<const char*>(memchr(from, '\n', n));
-  if (newline != nullptr) n = static_cast<size_t>(newline - from) + 1;
-  size_t text = newline != nullptr ? n - 1 : n;
-  if (text > 0) {
-    self->length_ += static_cast<long long>(text);
-    self->last_ = from[text - 1];
-    if (memchr(from, '\0', text) != nullptr) self->nul_ = true;
-    if (self->keep_) self->text_.append(from, text);
-  }
-  if (newline != nullptr) self->ended_ = self->newline_ = true;
-  memcpy(buf, from, n);
-  self->chunk_pos_ += n;
-  return static_cast<ssize_t>(n);
 }

@@ -491,8 +491,8 @@ TEST_P(FormatRuns, WarningsChangeNothingButTheLocatedLines) {
   EXPECT_EQ(kProcessing + progress + kWarnedWords, runs[0].out);
   EXPECT_EQ(runs[0].out, Unlocated(runs[1].out));
   EXPECT_EQ(kWarnedLocated, Located(runs[1].out));
-  const std::string image = ReadFile(plain_dir.path / "out.img");
-  EXPECT_EQ(image, ReadFile(reported_dir.path / "out.img"));
+  const std::string image = ReadImage(plain_dir.path / "out.img");
+  EXPECT_EQ(image, ReadImage(reported_dir.path / "out.img"));
   EXPECT_NE(std::string::npos, image.find(c.last_word)) << image;
 }
 

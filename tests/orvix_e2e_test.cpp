@@ -186,7 +186,7 @@ TEST_P(OrvixRun, ConsoleStatusAndImage) {
       EXPECT_EQ(c.old_mif, ReadFile(d.path / "out.mif"));
       break;
     case IMAGE:
-      EXPECT_EQ(MifImage("out.mif", c.lines), ReadFile(d.path / "out.mif"));
+      EXPECT_EQ(MifImage("out.mif", c.lines), ReadImage(d.path / "out.mif"));
       break;
   }
 }
@@ -274,7 +274,7 @@ TEST_P(OrvixExample, MatchesItsExpectedImage) {
   ScratchDir d;
   Outcome r = Assemble(d);
   EXPECT_EQ(0, r.status);
-  EXPECT_EQ(expected_, ReadFile(d.path / (name_ + ".mif")));
+  EXPECT_EQ(expected_, ReadImage(d.path / (name_ + ".mif")));
   EXPECT_EQ(kBanner + "Processing ZRC assembly source file '" + name_ + ".asm'...\n" +
                 "Generating MIF output '" + name_ + ".mif'\n" + StatementWords(expected_),
             r.out);

@@ -1,16 +1,18 @@
-// What the tests that run the orvix binary share: files, the MIF image orvix
-// writes for a list of content lines, a scratch directory, and one run of a
-// program with its console captured.
+// What the tests that run orvix share: the images orvix writes, the line
+// ends it writes them with, a scratch directory, and one run of a program
+// with its console captured. File helpers are in test_files.h.
 
 #ifndef ORVIX_TESTS_ORVIX_RUN_H_
 #define ORVIX_TESTS_ORVIX_RUN_H_
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -47,12 +50,55 @@ inline std::string MifImage(const std::string& path, const std::vector<std::stri
   return ImageText(kFormats[0], path, words);
 }
 
+// True when the orvix under test writes text with Windows' line ends (CR LF):
+// a Windows build of the tests, or one that starts orvix.exe through a
+// launcher and says so with ORVIX_TARGET=windows. Rows for what only POSIX
+// systems have are skipped there.
+inline bool WindowsTarget() {
+#ifdef _WIN32
+  return true;
+#else
+  const char* target = getenv("ORVIX_TARGET");
+  return target != nullptr && std::string(target) == "windows";
+#endif
+}
+
+// `text` as orvix wrote it in text mode, with LF line ends: on a Windows
+// target each of its lines must end in CR LF, and the CR goes.
+inline std::string FromTextMode(const std::string& text) {
+  if (!WindowsTarget()) return text;
+  std::string lf;
+  for (size_t i = 0; i < text.size(); i++) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      i++;
+    } else if (text[i] == '\n') {
+      ADD_FAILURE() << "a line end without CR at byte " << i << ": " << text;
+    }
+    lf += text[i];
+  }
+  return lf;
+}
+
+// The text file orvix wrote at `path` (an image), with LF line ends.
+inline std::string ReadImage(const std::filesystem::path& path) {
+  return FromTextMode(ReadFile(path));
+}
+
 // A fresh directory under the temporary directory ($TMPDIR or /tmp), removed
 // with everything in it. Mode 0755, so that an unprivileged user can reach
 // the files inside.
 struct ScratchDir {
   std::filesystem::path path;
   ScratchDir() {
+#ifdef _WIN32
+    std::random_device random;
+    for (int tries = 0; tries < 100 && path.empty(); tries++) {
+      std::filesystem::path p =
+          std::filesystem::temp_directory_path() / ("orvix_test_" + std::to_string(random()));
+      if (std::filesystem::create_directory(p)) path = p;
+    }
+    if (path.empty()) ADD_FAILURE() << "no scratch directory";
+#else
     std::string tmpl = (std::filesystem::temp_directory_path() / "orvix_test_XXXXXX").string();
     if (mkdtemp(&tmpl[0]) == nullptr) {
       ADD_FAILURE() << "mkdtemp " << tmpl << ": " << strerror(errno);
@@ -60,6 +106,7 @@ struct ScratchDir {
     }
     path = tmpl;
     std::filesystem::permissions(path, std::filesystem::perms(0755));
+#endif
   }
   ~ScratchDir() {
     std::error_code ignored;
@@ -69,6 +116,7 @@ struct ScratchDir {
   ScratchDir& operator=(const ScratchDir&) = delete;
 };
 
+#ifndef _WIN32
 // How to start a process.
 struct RunOptions {
   uid_t uid = geteuid();  // run as this user (and group of the same number)
@@ -189,6 +237,8 @@ inline Outcome RunOrvix(const std::filesystem::path& dir, std::vector<std::strin
                         const RunOptions& options = {}) {
   args.insert(args.begin(), options.program.empty() ? OrvixBin() : options.program);
   Outcome run = RunProcess(dir, args, options);
+  run.out = FromTextMode(run.out);
+  run.err = FromTextMode(run.err);
   if (options.stdout_path.empty() && !options.close_stdout) {
     EXPECT_EQ(0u, run.out.rfind("ZRC Assembler.", 0)) << run.out;
     size_t eol = run.out.find('\n');
@@ -196,6 +246,7 @@ inline Outcome RunOrvix(const std::filesystem::path& dir, std::vector<std::strin
   }
   return run;
 }
+#endif  // _WIN32
 
 }  // namespace orvix_test
 

@@ -1,0 +1,266 @@
+// The operating-system part of the assembler on Windows. Paths arrive in
+// UTF-8 and go to the wide-character functions, so any name works,
+// whatever the system's ANSI code page.
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+// After windows.h, which they need.
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "orvix/platform.h"
+
+namespace {
+
+// `text` (UTF-8) in UTF-16; "" when it is not valid UTF-8.
+std::wstring widen(const char* text) {
+  int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, &wide[0], n);
+  wide.resize(static_cast<size_t>(n - 1));
+  return wide;
+}
+
+// `wide` (UTF-16) in UTF-8.
+std::string narrow(const wchar_t* wide) {
+  int n = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string();
+  std::string text(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], n, nullptr, nullptr);
+  text.resize(static_cast<size_t>(n - 1));
+  return text;
+}
+
+// An open handle that closes itself.
+class Handle {
+ public:
+  explicit Handle(HANDLE h) : h_(h) {}
+  ~Handle() {
+    if (ok()) CloseHandle(h_);
+  }
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  bool ok() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE get() const { return h_; }
+
+ private:
+  HANDLE h_;
+};
+
+// Opens `path` only to ask about it (no access to its contents), following
+// links, sharing everything; a directory opens too.
+HANDLE openquery(const std::wstring& path) {
+  return CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The directory part of `path` with its final separator; "" for a bare
+// name. "C:name" is a name in the current directory of drive C.
+std::wstring directoryof(const std::wstring& path) {
+  size_t cut = path.find_last_of(L"\\/");
+  if (cut == std::wstring::npos) {
+    return path.size() >= 2 && path[1] == L':' ? path.substr(0, 2) : std::wstring();
+  }
+  return path.substr(0, cut + 1);
+}
+
+// The file `h` leads to once links are followed, as a full path; `path`
+// when the system cannot tell.
+std::wstring finalpath(HANDLE h, const std::wstring& path) {
+  DWORD n = GetFinalPathNameByHandleW(h, nullptr, 0, FILE_NAME_NORMALIZED);
+  if (n == 0) return path;
+  std::wstring full(n, L'\0');
+  n = GetFinalPathNameByHandleW(h, &full[0], n, FILE_NAME_NORMALIZED);
+  if (n == 0 || n >= full.size()) return path;
+  full.resize(n);
+  // "\\?\C:\dir\name" is "C:\dir\name"; "\\?\UNC\host\share" is "\\host\share".
+  if (full.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + full.substr(8);
+  if (full.compare(0, 4, L"\\\\?\\") == 0) return full.substr(4);
+  return full;
+}
+
+// Formats the text into `fp`, stores it on disk and closes it; true when
+// every write, the flush and the close succeeded.
+bool finishfile(FILE* fp, const std::function<void(FILE*)>& write, bool sync) {
+  write(fp);
+  bool ok = fflush(fp) == 0 && !ferror(fp);
+  if (ok && sync) {
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(fp)));
+    ok = FlushFileBuffers(h) != 0;
+  }
+  if (fclose(fp) != 0) ok = false;
+  return ok;
+}
+
+// The console's output code page before the run, given back at its end.
+UINT console_output_cp = 0;
+
+void restoreconsole() { SetConsoleOutputCP(console_output_cp); }
+
+}  // namespace
+
+void startprocess(int& argc, char**& argv) {
+  // The console shows what is printed as UTF-8, as the paths are, for the
+  // run alone: the console's own code page comes back when the process ends.
+  console_output_cp = GetConsoleOutputCP();
+  if (console_output_cp != 0 && SetConsoleOutputCP(CP_UTF8)) atexit(restoreconsole);
+  int n = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
+  if (wide == nullptr) return;
+  static std::vector<std::string> args;
+  static std::vector<char*> pointers;
+  for (int i = 0; i < n; i++) args.push_back(narrow(wide[i]));
+  LocalFree(wide);
+  for (std::string& a : args) pointers.push_back(&a[0]);
+  pointers.push_back(nullptr);
+  argc = n;
+  argv = pointers.data();
+}
+
+FILE* openfile(const char* path, const char* mode) {
+  std::wstring wide = widen(path);
+  std::wstring wmode = widen(mode);
+  if (wide.empty()) return nullptr;
+  return _wfopen(wide.c_str(), wmode.c_str());
+}
+
+FILE* scratchfile() {
+  // tmpfile() of the C runtime makes its file in the root of the drive,
+  // where an ordinary user may not write: the user's temporary directory.
+  wchar_t dir[MAX_PATH + 1];
+  wchar_t name[MAX_PATH + 1];
+  DWORD n = GetTempPathW(MAX_PATH + 1, dir);
+  if (n == 0 || n > MAX_PATH || GetTempFileNameW(dir, L"orv", 0, name) == 0) return nullptr;
+  HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    DeleteFileW(name);
+    return nullptr;
+  }
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(h);
+    return nullptr;
+  }
+  FILE* fp = _fdopen(fd, "w+b");
+  if (fp == nullptr) _close(fd);
+  return fp;
+}
+
+bool emptyfile(FILE* fp) {
+  // rewind drops what the stream holds buffered, so nothing is written later.
+  if (fflush(fp) != 0) return false;
+  rewind(fp);
+  return _chsize(_fileno(fp), 0) == 0;
+}
+
+namespace {
+
+// The error number of the C library for the Windows error `err`, for the
+// reasons told to the user; EIO for an error the table does not know.
+int errnoof(DWORD err) {
+  static const struct {
+    DWORD windows;
+    int posix;
+  } kErrors[] = {
+      {ERROR_FILE_NOT_FOUND, ENOENT},    {ERROR_PATH_NOT_FOUND, ENOENT},
+      {ERROR_INVALID_NAME, ENOENT},      {ERROR_ACCESS_DENIED, EACCES},
+      {ERROR_SHARING_VIOLATION, EACCES}, {ERROR_LOCK_VIOLATION, EACCES},
+      {ERROR_WRITE_PROTECT, EROFS},      {ERROR_DISK_FULL, ENOSPC},
+      {ERROR_HANDLE_DISK_FULL, ENOSPC},
+  };
+  for (const auto& e : kErrors) {
+    if (e.windows == err) return e.posix;
+  }
+  return EIO;
+}
+
+// replacefile without its error number.
+bool replacewhole(const char* path, const std::function<void(FILE*)>& write) {
+  const std::wstring wide = widen(path);
+  if (wide.empty()) return false;
+  std::wstring target = wide;
+  {
+    Handle existing(openquery(wide));
+    if (existing.ok()) {
+      // NUL, CON, a pipe: written in place.
+      if (GetFileType(existing.get()) != FILE_TYPE_DISK) {
+        FILE* fp = _wfopen(wide.c_str(), L"w");
+        return fp != nullptr && finishfile(fp, write, false);
+      }
+      BY_HANDLE_FILE_INFORMATION info;
+      if (!GetFileInformationByHandle(existing.get(), &info)) return false;
+      const DWORD refused = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY;
+      if (info.dwFileAttributes & refused) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+      }
+      // A link is followed: the file it leads to is replaced.
+      target = finalpath(existing.get(), wide);
+      // Refuse a file the user may not write, as opening it would. A file
+      // open elsewhere without write sharing may still be replaced; the
+      // rename decides.
+      Handle writable(CreateFileW(target.c_str(), GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+      if (!writable.ok() && GetLastError() != ERROR_SHARING_VIOLATION) return false;
+    }
+  }
+
+  std::wstring dir = directoryof(target);
+  wchar_t temp[MAX_PATH + 1];
+  if (GetTempFileNameW(dir.empty() ? L"." : dir.c_str(), L"orv", 0, temp) == 0) return false;
+  FILE* fp = _wfopen(temp, L"w");
+  bool ok = fp != nullptr && finishfile(fp, write, true);
+  // One step, stored on disk before it returns. It fails, and the target
+  // stays whole, when another program holds the target open without
+  // sharing it for deletion.
+  if (ok &&
+      !MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    ok = false;
+  }
+  if (!ok) {
+    const DWORD err = GetLastError();
+    DeleteFileW(temp);
+    SetLastError(err);
+  }
+  return ok;
+}
+
+}  // namespace
+
+bool replacefile(const char* path, const std::function<void(FILE*)>& write) {
+  errno = 0;
+  SetLastError(ERROR_SUCCESS);
+  if (replacewhole(path, write)) return true;
+  // The C library's own error where it failed, else the system's.
+  if (errno == 0) errno = errnoof(GetLastError());
+  return false;
+}
+
+bool samefile(const char* a, const char* b) {
+  const std::wstring wa = widen(a);
+  const std::wstring wb = widen(b);
+  if (wa.empty() || wb.empty()) return false;
+  Handle ha(openquery(wa));
+  Handle hb(openquery(wb));
+  BY_HANDLE_FILE_INFORMATION ia, ib;
+  return ha.ok() && hb.ok() && GetFileType(ha.get()) == FILE_TYPE_DISK &&
+         GetFileType(hb.get()) == FILE_TYPE_DISK && GetFileInformationByHandle(ha.get(), &ia) &&
+         GetFileInformationByHandle(hb.get(), &ib) &&
+         ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
