@@ -117,7 +117,7 @@ void CheckReported(const Case& c) {
   EXPECT_EQ(expected, reported.out);
   EXPECT_EQ(c.status, reported.status);
 
-  Outcome quiet = RunProcess(d.path, {OrvixBin(), "-q", "-W", "in.asm"});
+  Outcome quiet = RunQuiet(d.path, {"-q", "-W", "in.asm"});
   EXPECT_EQ("", quiet.out);
   EXPECT_EQ(WithoutWords(c.loaded + c.listed), quiet.err);
   EXPECT_EQ(c.status, quiet.status);

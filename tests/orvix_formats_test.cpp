@@ -95,16 +95,6 @@ std::string Generating(const Format& format, const std::string& path) {
   return std::string("Generating ") + format.title + " output '" + path + "'\n";
 }
 
-// Runs orvix with `args` in `dir`, its console as it is (a quiet run prints
-// no banner).
-Outcome RunQuiet(const fs::path& dir, std::vector<std::string> args) {
-  args.insert(args.begin(), OrvixBin());
-  Outcome r = RunProcess(dir, args);
-  r.out = FromTextMode(r.out);
-  r.err = FromTextMode(r.err);
-  return r;
-}
-
 // --- What the user sees of a usage error --------------------------------------
 // (How every command line is read is pinned in-process, in cmdline_test.cpp.)
 
@@ -799,10 +789,13 @@ TEST_F(ImageReader, SrecCatReadsTheMifImages) {
   const Corpus& c = TheCorpus();
   std::vector<std::pair<std::string, Assembled>> images;  // file, program
   for (const Assembled& a : c.programs) images.emplace_back(a.name + ".mif", a);
-  // A path holding line ends, which the header's comment must not break.
+  // A path holding line ends, which the header's comment must not break
+  // (where a name may hold them).
   const std::string odd = "line\nend\r.mif";
-  ASSERT_EQ(0, RunOrvix(c.dir.path, {c.programs[0].name + ".asm", odd}).status);
-  images.emplace_back(odd, Assembled{odd, c.programs[0].expected});
+  if (!WindowsTarget()) {
+    ASSERT_EQ(0, RunOrvix(c.dir.path, {c.programs[0].name + ".asm", odd}).status);
+    images.emplace_back(odd, Assembled{odd, c.programs[0].expected});
+  }
   for (const auto& [mif, a] : images) {
     Outcome dump = RunProcess(c.dir.path, {"srec_cat", mif, "-mif", "-o", "-", "-hex-dump"});
     ASSERT_EQ(0, dump.status) << a.name << dump.err;

@@ -246,6 +246,16 @@ inline Outcome RunOrvix(const std::filesystem::path& dir, std::vector<std::strin
   }
   return run;
 }
+// Runs orvix with `args` in `dir` and takes its console as it is: a quiet
+// run prints no banner.
+inline Outcome RunQuiet(const std::filesystem::path& dir, std::vector<std::string> args) {
+  args.insert(args.begin(), OrvixBin());
+  Outcome run = RunProcess(dir, args);
+  run.out = FromTextMode(run.out);
+  run.err = FromTextMode(run.err);
+  return run;
+}
+
 #endif  // _WIN32
 
 }  // namespace orvix_test
