@@ -68,6 +68,7 @@ struct Row {
   const char* not_under_memcheck = nullptr;  // why the row cannot run under valgrind
   std::vector<std::string> options = {};     // before the source on the command line
   bool windows_only = false;                 // what differs on Windows
+  bool posix_only = false;                   // needs what only POSIX systems have
   bool held_open = false;                    // another program holds the output open
   const char* windows_console = nullptr;     // the console there, when it differs
 
@@ -109,6 +110,12 @@ struct Row {
     options = args;
     return *this;
   }
+  // Modes, symbolic links, other users, file size limits, devices and FIFOs
+  // by path, a full or closed console: what Windows does not have.
+  Row& PosixOnly() {
+    posix_only = true;
+    return *this;
+  }
   Row& WindowsOnly() {
     windows_only = true;
     return *this;
@@ -145,6 +152,15 @@ Maker Fixed(const std::string& path) {
 // <dir>/<name>, made by nothing.
 Maker InDir(const char* name) {
   return [name](const std::string& dir) { return dir + "/" + name; };
+}
+
+// <dir>/<name>, an empty directory.
+Maker Directory(const char* name) {
+  return [name](const std::string& dir) {
+    std::string path = dir + "/" + name;
+    EXPECT_EQ(0, mkdir(path.c_str(), 0755));
+    return path;
+  };
 }
 
 // <dir>/<name> holding an earlier image, with permission bits `mode`.
@@ -213,13 +229,7 @@ const std::vector<Row>& Rows() {
        Result::kKept},
       // A directory opens for reading on Linux, and its first read fails; on
       // Windows it cannot be opened.
-      Row{"DirectorySource",
-          [](const std::string& dir) {
-            std::string path = dir + "/srcdir";
-            mkdir(path.c_str(), 0755);
-            return path;
-          },
-          InDir("out.mif"),
+      Row{"DirectorySource", Directory("srcdir"), InDir("out.mif"),
           Cat({kProcessing, "Error reading ZRC assembly source file '{src}', aborting..\n",
                kReadError}),
           1, Result::kAbsent}
@@ -229,19 +239,15 @@ const std::vector<Row>& Rows() {
           Cat({"{src}: error: cannot open: No such file or directory\n", kReadError}), 1,
           Result::kKept}
           .Options({"-W"}),
-      Row{"DirectorySourceWithReason",
-          [](const std::string& dir) {
-            std::string path = dir + "/srcdir";
-            mkdir(path.c_str(), 0755);
-            return path;
-          },
-          InDir("out.mif"),
+      Row{"DirectorySourceWithReason", Directory("srcdir"), InDir("out.mif"),
           Cat({kProcessing, "{src}: error: cannot read: Is a directory\n",
                "Error reading ZRC assembly source file '{src}', aborting..\n", kReadError}),
           1, Result::kAbsent}
-          .Options({"-W"}),
-      {"DevNullSource", Fixed("/dev/null"), Earlier("out.mif"), Cat({kProcessing, kReadError}), 1,
-       Result::kKept},
+          .Options({"-W"})
+          .PosixOnly(),
+      Row{"DevNullSource", Fixed("/dev/null"), Earlier("out.mif"), Cat({kProcessing, kReadError}),
+          1, Result::kKept}
+          .PosixOnly(),
       // A NUL byte ends the text of its line; the first line's text is not an
       // instruction.
       {"BinarySource", Source("binary.asm", Bytes(kBinary)), Earlier("out.mif"),
@@ -281,7 +287,8 @@ const std::vector<Row>& Rows() {
             return path;
           },
           InDir("out.mif"), Cat({kProcessing, kReadError}), 1, Result::kAbsent}
-          .NotUnderMemcheck("reading 1 GiB takes minutes under valgrind"),
+          .NotUnderMemcheck("reading 1 GiB takes minutes under valgrind")
+          .PosixOnly(),
       {"Comments100kThenStatement",
        Source("comments.asm",
               [] { return Repeat("\n  ; a comment line\n \t\r\n;\n", 25000) + "  inc ; last\n"; }),
@@ -342,87 +349,102 @@ const std::vector<Row>& Rows() {
           .HeldOpen(),
 
       // Regular files are replaced whole; their permission bits stay.
-      {"ReplacedImageKeepsMode0640", Source("ok.asm", kStatement), Earlier("out.mif", 0640),
-       kWritten, 0, Result::kImage, kStatementImage},
-      {"ReplacedImageKeepsMode0604", Source("ok.asm", kStatement), Earlier("out.mif", 0604),
-       kWritten, 0, Result::kImage, kStatementImage},
+      Row{"ReplacedImageKeepsMode0640", Source("ok.asm", kStatement), Earlier("out.mif", 0640),
+          kWritten, 0, Result::kImage, kStatementImage}
+          .PosixOnly(),
+      Row{"ReplacedImageKeepsMode0604", Source("ok.asm", kStatement), Earlier("out.mif", 0604),
+          kWritten, 0, Result::kImage, kStatementImage}
+          .PosixOnly(),
       Row{"NewImageGetsModeByUmask", Source("ok.asm", kStatement), InDir("out.mif"), kWritten, 0,
           Result::kImage, kStatementImage}
           .Umask(002)
-          .Mode(0664),
+          .Mode(0664)
+          .PosixOnly(),
       Row{"LinkIsFollowed", Source("ok.asm", kStatement), Link("out.mif", "target.mif", true),
           kWritten, 0, Result::kImage, kStatementImage}
-          .ImageAt("target.mif"),
+          .ImageAt("target.mif")
+          .PosixOnly(),
       Row{"DanglingLinkCreatesItsTarget", Source("ok.asm", kStatement),
           Link("out.mif", "new.mif", false), kWritten, 0, Result::kImage, kStatementImage}
-          .ImageAt("new.mif"),
+          .ImageAt("new.mif")
+          .PosixOnly(),
       // A write that fails part way leaves the earlier image and no partial one.
       Row{"FileSizeLimitKeepsTheOldImage", Source("ok.asm", kStatement), Earlier("out.mif"),
           kNotWritten, 1, Result::kKept}
-          .SizeLimit(200),
+          .SizeLimit(200)
+          .PosixOnly(),
       Row{"FileSizeLimitWithReason", Source("ok.asm", kStatement), Earlier("out.mif"),
           kWritten + "{out}: error: cannot write: File too large\n" + kCannotWrite, 1,
           Result::kKept}
           .SizeLimit(200)
-          .Options({"--warnings"}),
-      {"OutputIsDirectory", Source("ok.asm", kStatement),
-       [](const std::string& dir) {
-         EXPECT_EQ(mkdir((dir + "/outdir").c_str(), 0755), 0);
-         return dir + "/outdir";
-       },
-       kNotWritten, 1, Result::kEmptyDir},
+          .Options({"--warnings"})
+          .PosixOnly(),
+      {"OutputIsDirectory", Source("ok.asm", kStatement), Directory("outdir"), kNotWritten, 1,
+       Result::kEmptyDir},
       {"OutputInMissingDirectory", Source("ok.asm", kStatement), InDir("nowhere/out.mif"),
        kNotWritten, 1, Result::kAbsent},
       // A file the user may not write is refused, though its directory might
       // take a new one.
       Row{"OutputReadOnly", Source("ok.asm", kStatement), Earlier("out.mif", 0444), kNotWritten, 1,
           Result::kKept}
-          .Unprivileged(),
+          .Unprivileged()
+          .PosixOnly(),
       Row{"OutputReadOnlyWithReason", Source("ok.asm", kStatement), Earlier("out.mif", 0444),
           kWritten + "{out}: error: cannot write: Permission denied\n" + kCannotWrite, 1,
           Result::kKept}
           .Unprivileged()
-          .Options({"-W"}),
+          .Options({"-W"})
+          .PosixOnly(),
       // Devices and FIFOs are written in place. /dev/full opens; the full
       // device shows when the buffered image is written out.
-      {"OutputDevFull", Source("ok.asm", kStatement), Fixed("/dev/full"), kNotWritten, 1,
-       Result::kDevice},
-      {"OutputDevNull", Source("ok.asm", kStatement), Fixed("/dev/null"), kWritten, 0,
-       Result::kDevice},
-      {"OutputDevStdout", Source("ok.asm", kStatement), Fixed("/dev/stdout"),
-       kWritten + MifImage("/dev/stdout", kStatementImage), 0, Result::kDevice},
-      {"OutputFifo", Source("ok.asm", kStatement),
-       [](const std::string& dir) {
-         EXPECT_EQ(0, mkfifo((dir + "/out.fifo").c_str(), 0644));
-         return dir + "/out.fifo";
-       },
-       kWritten, 0, Result::kFifoImage, kStatementImage},
+      Row{"OutputDevFull", Source("ok.asm", kStatement), Fixed("/dev/full"), kNotWritten, 1,
+          Result::kDevice}
+          .PosixOnly(),
+      Row{"OutputDevNull", Source("ok.asm", kStatement), Fixed("/dev/null"), kWritten, 0,
+          Result::kDevice}
+          .PosixOnly(),
+      Row{"OutputDevStdout", Source("ok.asm", kStatement), Fixed("/dev/stdout"),
+          kWritten + MifImage("/dev/stdout", kStatementImage), 0, Result::kDevice}
+          .PosixOnly(),
+      Row{"OutputFifo", Source("ok.asm", kStatement),
+          [](const std::string& dir) {
+            EXPECT_EQ(0, mkfifo((dir + "/out.fifo").c_str(), 0644));
+            return dir + "/out.fifo";
+          },
+          kWritten, 0, Result::kFifoImage, kStatementImage}
+          .PosixOnly(),
 
       // A console that cannot be written fails the run; standard error says so.
       Row{"StdoutFullWithImage", Source("ok.asm", kStatement), InDir("out.mif"), "", 1,
           Result::kImage, kStatementImage}
           .Stdout(Console::kDevFull)
-          .Err(kStdoutFailed),
+          .Err(kStdoutFailed)
+          .PosixOnly(),
       Row{"StdoutFullWithoutOutput", Source("ok.asm", kStatement), nullptr, "", 1, Result::kAbsent}
           .Stdout(Console::kDevFull)
-          .Err(kStdoutFailed),
+          .Err(kStdoutFailed)
+          .PosixOnly(),
       Row{"StdoutFullFailedAssembly", Source("bad.asm", "bad\n"), Earlier("out.mif"), "", 1,
           Result::kKept}
           .Stdout(Console::kDevFull)
-          .Err(kStdoutFailed),
+          .Err(kStdoutFailed)
+          .PosixOnly(),
       // The image on standard output fails the run as the console would.
       Row{"StdoutFullWithImageOnIt", Source("ok.asm", kStatement), nullptr, "", 1, Result::kAbsent}
           .Stdout(Console::kDevFull)
           .Err(kStdoutFailed)
-          .Options({"-o", "-"}),
+          .Options({"-o", "-"})
+          .PosixOnly(),
       Row{"StdoutClosedWithImage", Source("ok.asm", kStatement), Earlier("out.mif"), "", 1,
           Result::kImage, kStatementImage}
           .Stdout(Console::kClosed)
-          .Err(kStdoutFailed),
+          .Err(kStdoutFailed)
+          .PosixOnly(),
       Row{"StdoutClosedWithoutOutput", Source("ok.asm", kStatement), nullptr, "", 1,
           Result::kAbsent}
           .Stdout(Console::kClosed)
-          .Err(kStdoutFailed),
+          .Err(kStdoutFailed)
+          .PosixOnly(),
   };
   return rows;
 }
@@ -474,37 +496,10 @@ class BadInput : public testing::TestWithParam<Row> {
   const std::string dir_ = scratch_.path.string();
 };
 
-// Rows that need what only POSIX systems have: modes, symbolic links, other
-// users, file size limits, devices and FIFOs by path, a closed console.
-const std::set<std::string> kPosixOnly = {
-    "DevNullSource",
-    "DirectorySourceWithReason",
-    "FileSizeLimitWithReason",
-    "OutputReadOnlyWithReason",
-    "StdoutFullWithImageOnIt",
-    "Sparse1GbOfNul",
-    "ReplacedImageKeepsMode0640",
-    "ReplacedImageKeepsMode0604",
-    "NewImageGetsModeByUmask",
-    "LinkIsFollowed",
-    "DanglingLinkCreatesItsTarget",
-    "FileSizeLimitKeepsTheOldImage",
-    "OutputReadOnly",
-    "OutputDevFull",
-    "OutputDevNull",
-    "OutputDevStdout",
-    "OutputFifo",
-    "StdoutFullWithImage",
-    "StdoutFullWithoutOutput",
-    "StdoutFullFailedAssembly",
-    "StdoutClosedWithImage",
-    "StdoutClosedWithoutOutput",
-};
-
 TEST_P(BadInput, ConsoleStatusAndFiles) {
   const Row& row = GetParam();
   if (row.not_under_memcheck && UnderMemcheck()) GTEST_SKIP() << row.not_under_memcheck;
-  if (WindowsTarget() && kPosixOnly.count(row.name) > 0) GTEST_SKIP() << "POSIX only";
+  if (WindowsTarget() && row.posix_only) GTEST_SKIP() << "POSIX only";
   if (!WindowsTarget() && row.windows_only) GTEST_SKIP() << "Windows only";
   const std::string src = row.source(dir_);
   const std::string out = row.output ? row.output(dir_) : "";
