@@ -1,15 +1,20 @@
-// Reads random input through a LineReader with a random configuration, once
-// from memory and once from a stream (fmemopen), and checks that both give
-// the same lines and raw-line count, that the count matches the input's
+// Reads random input through a LineReader with a random configuration, from
+// memory, from a stream (fmemopen) and from a byte source delivering a random
+// number of bytes at a time, and checks that all give the same lines, places
+// and raw-line count, that each place lies within the input, that the count
+// matches the input's
 // split into raw lines, and that an unpatterned reader delivers exactly the
 // trimmed, non-empty raw lines, without a newline when trimmed.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
@@ -25,7 +30,23 @@ struct Setting {
 
 struct Result {
   std::vector<std::string> lines;
+  std::vector<std::pair<long long, long long>> places;  // line number and offset of each
   int lines_read = 0;
+};
+
+// Bytes from memory, `chunk` at a time.
+struct Bytes {
+  const std::string& text;
+  size_t chunk;
+  size_t at;
+
+  static size_t Read(void* self, char* buf, size_t size) {
+    Bytes& b = *static_cast<Bytes*>(self);
+    const size_t n = std::min({size, b.chunk, b.text.size() - b.at});
+    memcpy(buf, b.text.data() + b.at, n);
+    b.at += n;
+    return n;
+  }
 };
 
 Result Drain(LineReader& reader, const std::vector<Setting>& settings, size_t input_size) {
@@ -37,6 +58,7 @@ Result Drain(LineReader& reader, const std::vector<Setting>& settings, size_t in
   String line;
   while (reader.getLine(line)) {
     r.lines.push_back(line.cStr());
+    r.places.emplace_back(reader.lineNumber(), reader.lineOffset());
     // Every delivered line consumes at least one raw line.
     CHECK(r.lines.size() <= input_size + 1);
   }
@@ -92,8 +114,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   fclose(f);
 
+  Bytes bytes{input, fdp.ConsumeIntegralInRange<size_t>(1, 64), 0};
+  LineReader bytes_reader(Bytes::Read, &bytes, max_len);
+  const Result from_bytes = Drain(bytes_reader, settings, input.size());
+
   CHECK(from_memory.lines == from_stream.lines);
   CHECK(from_memory.lines_read == from_stream.lines_read);
+  CHECK(from_memory.places == from_stream.places);
+  CHECK(from_memory.lines == from_bytes.lines);
+  CHECK(from_memory.lines_read == from_bytes.lines_read);
+  CHECK(from_memory.places == from_bytes.places);
+  // Each line begins within its input line, the lines in input order.
+  std::vector<size_t> lengths;  // of the input lines, without the newline
+  for (size_t start = 0; start <= input.size();) {
+    size_t end = input.find('\n', start);
+    if (end == std::string::npos) end = input.size();
+    lengths.push_back(end - start);
+    start = end + 1;
+  }
+  std::pair<long long, long long> previous(1, 0);
+  for (const auto& place : from_memory.places) {
+    CHECK(place.first >= 1 && place.first <= static_cast<long long>(lengths.size()));
+    CHECK(place.second >= 0 && place.second <= static_cast<long long>(lengths[place.first - 1]));
+    CHECK(place >= previous);
+    previous = place;
+  }
   const std::vector<std::string> raw = RawLines(input, max_len);
   CHECK(from_memory.lines_read == static_cast<int>(raw.size()));
 

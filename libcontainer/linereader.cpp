@@ -24,6 +24,9 @@ namespace {
 // A non-null flag for the boolean settings.
 void* const kTrue = reinterpret_cast<void*>(1);
 
+// Bytes asked of a caller's byte source at a time.
+const int kBytesChunk = 4096;
+
 }  // namespace
 
 LineReader::LineReader(FILE* finput, int max_line_length)
@@ -39,7 +42,15 @@ LineReader::LineReader(FILE* finput, int max_line_length)
       cmt_partials(0),
       cmt_exceptions(0),
       eol_patterns(0),
-      bnl_patterns(0) {
+      bnl_patterns(0),
+      bytes_read(nullptr),
+      bytes_context(nullptr),
+      bytes(nullptr),
+      bytes_pos(0),
+      bytes_len(0),
+      input_place{1, 0},
+      raw_place{1, 0},
+      last_place{0, 0} {
   // REQUIRES: finput != nullptr && max_line_length >= 2
   assert(finput != nullptr && max_line_length >= 2);
   setup();
@@ -58,10 +69,45 @@ LineReader::LineReader(const String& cinput, int max_line_length)
       cmt_partials(0),
       cmt_exceptions(0),
       eol_patterns(0),
-      bnl_patterns(0) {
+      bnl_patterns(0),
+      bytes_read(nullptr),
+      bytes_context(nullptr),
+      bytes(nullptr),
+      bytes_pos(0),
+      bytes_len(0),
+      input_place{1, 0},
+      raw_place{1, 0},
+      last_place{0, 0} {
   // REQUIRES: max_line_length >= 2
   assert(max_line_length >= 2);
   fpchar = fchars.getBuffer();
+  setup();
+}
+
+LineReader::LineReader(LineReaderBytes read, void* context, int max_line_length)
+    : StrCompare(fwcmp),
+      fchars(),
+      fpchar(nullptr),
+      finp(nullptr),
+      buf(nullptr),
+      buf_size(max_line_length),
+      lnct(0),
+      trim(true),
+      cmt_patterns(0),
+      cmt_partials(0),
+      cmt_exceptions(0),
+      eol_patterns(0),
+      bnl_patterns(0),
+      bytes_read(read),
+      bytes_context(context),
+      bytes(new char[kBytesChunk]),
+      bytes_pos(0),
+      bytes_len(0),
+      input_place{1, 0},
+      raw_place{1, 0},
+      last_place{0, 0} {
+  // REQUIRES: read != nullptr && max_line_length >= 2
+  assert(read != nullptr && max_line_length >= 2);
   setup();
 }
 
@@ -69,6 +115,7 @@ LineReader::~LineReader() {
   char* ln;
   while ((ln = file_lines.dequeue()) != nullptr) freeLine(ln);
   freeLine(buf);
+  delete[] bytes;
 }
 
 void LineReader::setup() {
@@ -114,31 +161,85 @@ void LineReader::configure(LineReaderSetting type, void* pat) {
 
 int LineReader::linesRead() { return lnct; }
 
+long long LineReader::lineNumber() { return last_place.number; }
+
+long long LineReader::lineOffset() { return last_place.offset; }
+
 char* LineReader::allocLine(int size) {
-  char* block = new char[size + 1];
-  block[0] = '\0';  // the guard byte
-  return block + 1;
+  char* block = new char[sizeof(LinePlace) + 1 + size];
+  char* ln = block + sizeof(LinePlace) + 1;
+  setPlace(ln, LinePlace{0, 0});
+  ln[-1] = '\0';  // the guard byte
+  return ln;
 }
 
 void LineReader::freeLine(char* ln) {
-  if (ln != nullptr) delete[](ln - 1);
+  if (ln != nullptr) delete[](ln - 1 - sizeof(LinePlace));
+}
+
+LineReader::LinePlace LineReader::placeOf(const char* ln) {
+  LinePlace place;
+  memcpy(&place, ln - 1 - sizeof(LinePlace), sizeof place);
+  return place;
+}
+
+void LineReader::setPlace(char* ln, const LinePlace& place) {
+  memcpy(ln - 1 - sizeof(LinePlace), &place, sizeof place);
+}
+
+int LineReader::readRawBytes() {
+  int n = 0;
+  while (n < buf_size - 1 && bytes_len >= 0) {
+    if (bytes_pos == bytes_len) {
+      bytes_pos = 0;
+      bytes_len = static_cast<int>(bytes_read(bytes_context, bytes, kBytesChunk));
+      // The end is remembered: the source is not asked again.
+      if (bytes_len == 0) bytes_len = -1;
+      continue;
+    }
+    const char* from = bytes + bytes_pos;
+    int take = bytes_len - bytes_pos < buf_size - 1 - n ? bytes_len - bytes_pos : buf_size - 1 - n;
+    const char* newline = static_cast<const char*>(memchr(from, '\n', static_cast<size_t>(take)));
+    if (newline != nullptr) take = static_cast<int>(newline - from) + 1;
+    memcpy(buf + n, from, static_cast<size_t>(take));
+    n += take;
+    bytes_pos += take;
+    if (newline != nullptr) break;
+  }
+  buf[n] = '\0';
+  return n;
 }
 
 bool LineReader::readRawLine() {
-  if (finp != nullptr) {
+  int length = 0;
+  if (bytes_read != nullptr) {
+    length = readRawBytes();
+    if (length == 0) return false;
+  } else if (finp != nullptr) {
+    // The terminator fgets writes is then the last NUL byte of the buffer,
+    // whatever NUL bytes the line itself holds.
+    memset(buf, '\n', static_cast<size_t>(buf_size));
     if (fgets(buf, buf_size, finp) == nullptr) return false;
+    length = buf_size - 1;
+    while (buf[length] != '\0') length--;
   } else {
     if (*fpchar == '\0') return false;
-    int n = 0;
-    while (*fpchar != '\0' && *fpchar != '\n' && n < buf_size - 2) {
-      buf[n++] = *fpchar++;
+    while (*fpchar != '\0' && *fpchar != '\n' && length < buf_size - 2) {
+      buf[length++] = *fpchar++;
     }
     // The newline ends the raw line and belongs to it; at the length limit
     // one more character fits.
-    if (*fpchar != '\0') buf[n++] = *fpchar++;
-    buf[n] = '\0';
+    if (*fpchar != '\0') buf[length++] = *fpchar++;
+    buf[length] = '\0';
   }
   lnct++;
+  raw_place = input_place;
+  if (buf[length - 1] == '\n') {
+    input_place.number++;
+    input_place.offset = 0;
+  } else {
+    input_place.offset += length;
+  }
   return true;
 }
 
@@ -161,6 +262,7 @@ void LineReader::readOneTrimmedFileLine() {
     const size_t kept = strlen(start);
     char* line = allocLine(static_cast<int>(kept) + 1);
     memcpy(line, start, kept + 1);
+    setPlace(line, LinePlace{raw_place.number, raw_place.offset + (start - buf)});
     file_lines.enqueue(line);
     return;
   }
@@ -279,6 +381,8 @@ bool LineReader::getLine(String& line) {
   line = "";
   readOneTrimmedFileLine();
   if (file_lines.peek() == nullptr) return false;
+  // The front line is the first part of the line handed back.
+  last_place = placeOf(file_lines.peek());
 
   for (;;) {
     readOneTrimmedFileLine();

@@ -2,7 +2,8 @@
 #define LIBCONTAINER_LINEREADER_H_
 
 /// LineReader turns a text source into logical lines for a line-oriented
-/// parser. It reads a stream (with fgets) or the text of a String and, as
+/// parser. It reads a stream (with fgets), the text of a String, or the
+/// bytes a caller's function delivers and, as
 /// configured, trims whitespace, drops blank lines and whole-line comments,
 /// cuts comments that start later in a line, and joins a line with the next
 /// when it ends with an end-of-line continuation pattern or the next begins
@@ -11,6 +12,13 @@
 /// A raw line holds at most max_line_length - 1 bytes; a longer input line
 /// arrives as several lines. Continuation patterns are tokens separated by
 /// "|", matched in order with any whitespace between them.
+///
+/// Every line handed back knows where it came from: the number of the input
+/// line it begins on, counted as an editor counts lines (each newline ends
+/// one; the pieces of an over-long line and the bytes after a NUL byte all
+/// belong to their one line), and the byte offset within that line of its
+/// first character. A parser can so report a place without reading its input
+/// a second time.
 ///
 /// Memory: the reader reads ahead and keeps what it has read queued, so its
 /// memory grows with the input. Each getLine pulls one cleaned line more than
@@ -29,6 +37,7 @@
 ///
 /// Single-threaded. Not copyable.
 
+#include <cstddef>
 #include <cstdio>
 
 #include "queue.h"
@@ -53,6 +62,10 @@ int fwcmp(const char* s1, const char* s2, int n);
 // strncasecmp(s1, s2, n): as fwcmp, ignoring letter case.
 int fwcmpi(const char* s1, const char* s2, int n);
 
+// A source of input bytes, read as fread reads a stream: stores up to `size`
+// bytes in `buf` and returns how many; 0 at the end of the input.
+typedef size_t (*LineReaderBytes)(void* context, char* buf, size_t size);
+
 class LineReader {
  public:
   // Reads the open stream `finput`, which stays the caller's.
@@ -61,6 +74,11 @@ class LineReader {
   // Reads a copy of `cinput`, whose lines are separated by newlines.
   // REQUIRES: max_line_length >= 2
   LineReader(const String& cinput, int max_line_length);
+  // Reads the bytes `read` delivers with `context`, cut into raw lines as
+  // fgets cuts a stream: NUL bytes are read as any other byte, and the text
+  // of a raw line ends at its first NUL. `context` stays the caller's.
+  // REQUIRES: read != nullptr && max_line_length >= 2
+  LineReader(LineReaderBytes read, void* context, int max_line_length);
   // Frees every queued line and the raw-line buffer; the stream stays open.
   virtual ~LineReader();
 
@@ -73,17 +91,38 @@ class LineReader {
   bool getLine(String& line);
   // Number of raw lines taken from the input so far, read-ahead included.
   int linesRead();
+  // The 1-based number of the input line on which the line last handed back
+  // by getLine begins (its first part, when continuation joined several);
+  // 0 before the first.
+  long long lineNumber();
+  // The byte offset, within that input line, of the first character of the
+  // line last handed back: what trimming and the pieces before it in an
+  // over-long line took away.
+  long long lineOffset();
 
  private:
   // Common tail of both constructors: buffer, counters, default settings.
   void setup();
+  // Where a queued line began, kept in front of its buffer.
+  struct LinePlace {
+    long long number;
+    long long offset;
+  };
   // A new line buffer of `size` bytes. A zero guard byte sits just before
-  // it, so that backward scans stop at the start of the line.
+  // it, so that backward scans stop at the start of the line, and its place
+  // before that.
   char* allocLine(int size);
   // Releases a buffer from allocLine; null is ignored.
   void freeLine(char* ln);
-  // Reads one raw line into `buf` and counts it; false at the end of input.
+  // The place of a buffer from allocLine.
+  static LinePlace placeOf(const char* ln);
+  static void setPlace(char* ln, const LinePlace& place);
+  // Reads one raw line into `buf`, counts it and notes its place; false at
+  // the end of input.
   bool readRawLine();
+  // Cuts one raw line from the caller's bytes into `buf`: its length, NUL
+  // bytes included, or 0 at the end of input.
+  int readRawBytes();
   // One pull: reads, cleans and queues the next kept line, if any.
   void readOneTrimmedFileLine();
   // Applies the comment patterns to the trimmed line at `start`: true when it
@@ -126,6 +165,18 @@ class LineReader {
   StringArray cmt_exceptions;
   StringArray eol_patterns;
   StringArray bnl_patterns;
+  // Input from the caller's function: the function, its context, and the
+  // bytes it delivered that no raw line has taken yet.
+  LineReaderBytes bytes_read;
+  void* bytes_context;
+  char* bytes;
+  int bytes_pos;
+  int bytes_len;
+  // Places: of the next byte of input, of the raw line in `buf`, and of the
+  // line last handed back.
+  LinePlace input_place;
+  LinePlace raw_place;
+  LinePlace last_place;
 };
 
 #endif  // LIBCONTAINER_LINEREADER_H_

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <ostream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "libcontainer/libcontainer.h"
@@ -51,6 +53,22 @@ FILE* StreamOf(const std::string& text) {
   rewind(f);
   return f;
 }
+
+// Bytes from memory, delivered `chunk` at a time, as a LineReader's byte
+// source.
+struct ByteSource {
+  std::string text;
+  size_t chunk;
+  size_t at = 0;
+
+  static size_t Read(void* self, char* buf, size_t size) {
+    ByteSource& s = *static_cast<ByteSource*>(self);
+    const size_t n = std::min({size, s.chunk, s.text.size() - s.at});
+    memcpy(buf, s.text.data() + s.at, n);
+    s.at += n;
+    return n;
+  }
+};
 
 struct ReadCase {
   const char* name;
@@ -266,6 +284,16 @@ TEST_P(LineReaderReadTest, Stream) {
   fclose(f);
 }
 
+// Bytes delivered three at a time are cut as a stream of them is.
+TEST_P(LineReaderReadTest, Bytes) {
+  const ReadCase& c = GetParam();
+  ByteSource source{c.input, 3};
+  LineReader reader(ByteSource::Read, &source, c.max_line_length);
+  Apply(reader, c.config);
+  EXPECT_EQ(Drain(reader), c.lines);
+  EXPECT_EQ(reader.linesRead(), c.lines_read);
+}
+
 std::string CaseName(const ::testing::TestParamInfo<ReadCase>& info) {
   std::string name;
   for (const char* p = info.param.name; *p != '\0'; p++) {
@@ -275,6 +303,83 @@ std::string CaseName(const ::testing::TestParamInfo<ReadCase>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, LineReaderReadTest, ::testing::ValuesIn(kReadCases), CaseName);
+
+// Where each line handed back begins: its input line as an editor counts
+// lines, and the bytes before it there.
+struct PlaceCase {
+  const char* name;
+  Config config;
+  int max_line_length;
+  std::string input;
+  std::vector<std::tuple<std::string, long long, long long>> lines;  // text, line, offset
+};
+
+const PlaceCase kPlaceCases[] = {
+    {"blank and comment lines",
+     kLoader,
+     1024,
+     "\n; c\n  load 5 ; x\n\r\n\tj a\n",
+     {{"load 5 ", 3, 2}, {"j a", 5, 1}}},
+    {"pieces of a long line",
+     kLoader,
+     8,
+     "ab cdefgh ij\nk\n",
+     {{"ab cdef", 1, 0}, {"gh ij", 1, 7}, {"k", 2, 0}}},
+    // A NUL byte ends the text of its piece, not the line.
+    {"nul bytes", kLoader, 1024, std::string("a\0b\n\0c\nd\n", 9), {{"a", 1, 0}, {"d", 3, 0}}},
+    {"nul byte in a piece",
+     kLoader,
+     4,
+     std::string("ab\0def\ng\n", 9),
+     {{"ab", 1, 0}, {"def", 1, 3}, {"g", 2, 0}}},
+    {"no newline at the end", kLoader, 1024, "a\n\n b", {{"a", 1, 0}, {"b", 3, 1}}},
+    // Joined lines begin where their first part does.
+    {"continued lines",
+     {{LR_ADD_EOL_CONTINUE, "\\"}},
+     1024,
+     " a \\\nb\nc\n",
+     {{"a  b", 1, 1}, {"c", 3, 0}}},
+};
+
+void PrintTo(const PlaceCase& c, std::ostream* os) { *os << c.name; }
+
+class LineReaderPlaceTest : public ::testing::TestWithParam<PlaceCase> {};
+
+// The same places from every kind of input.
+TEST_P(LineReaderPlaceTest, FromEveryInput) {
+  const PlaceCase& c = GetParam();
+  const bool has_nul = c.input.find('\0') != std::string::npos;
+  FILE* f = StreamOf(c.input);
+  ASSERT_NE(f, nullptr);
+  ByteSource source{c.input, 5};
+  for (int kind = 0; kind < 3; kind++) {
+    // A String cannot hold a NUL byte.
+    if (kind == 0 && has_nul) continue;
+    std::unique_ptr<LineReader> made;
+    if (kind == 0) made.reset(new LineReader(String(c.input.c_str()), c.max_line_length));
+    if (kind == 1) made.reset(new LineReader(f, c.max_line_length));
+    if (kind == 2) made.reset(new LineReader(ByteSource::Read, &source, c.max_line_length));
+    LineReader& reader = *made;
+    Apply(reader, c.config);
+    EXPECT_EQ(0, reader.lineNumber());
+    std::vector<std::tuple<std::string, long long, long long>> lines;
+    String line;
+    while (reader.getLine(line)) {
+      lines.emplace_back(line.cStr(), reader.lineNumber(), reader.lineOffset());
+    }
+    EXPECT_EQ(c.lines, lines) << "input " << kind;
+  }
+  fclose(f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, LineReaderPlaceTest, ::testing::ValuesIn(kPlaceCases),
+                         [](const ::testing::TestParamInfo<PlaceCase>& info) {
+                           std::string name;
+                           for (const char* p = info.param.name; *p != '\0'; p++) {
+                             name += isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                           }
+                           return name;
+                         });
 
 TEST(LineReaderTest, ReadsAheadOfTheCaller) {
   LineReader reader(String("1\n2\n3\n4\n5\n"), 1024);
