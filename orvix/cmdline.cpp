@@ -3,6 +3,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "orvix/diagnostics.h"
+
+#ifndef ORVIX_VERSION
+#error "ORVIX_VERSION must be defined by the build (the project's version)"
+#endif
+
 namespace {
 
 enum OptionId {
@@ -41,14 +47,6 @@ const Option kOptions[] = {
     {'\0', "strict", nullptr, OPT_STRICT, "as -W, and fail the run when anything is reported"},
     {'h', "help", nullptr, OPT_HELP, "print this help and exit"},
     {'V', "version", nullptr, OPT_VERSION, "print the version and exit"},
-};
-
-// What each format holds, for the help.
-const char* const kFormatHelp[] = {
-    "mif       Memory Initialization File, one commented line per address",
-    "readmemb  for Verilog $readmemb: one 10-digit binary word per line",
-    "readmemh  for Verilog $readmemh: one 3-digit hexadecimal word per line",
-    "coe       coefficient file, radix 2, the 32 words separated by commas",
 };
 
 // The output path as the command line gave it, or null.
@@ -110,7 +108,7 @@ CommandAction readoption(int argc, char** argv, int& i, CommandLine& cl, String&
     case OPT_FORMAT:
       cl.format = findformat(value);
       if (cl.format == nullptr) {
-        error.printf("unknown format '%s' (mif, readmemb, readmemh, coe)", value);
+        error = formatted("unknown format '%s' (%s)", value, formatnames().c_str()).c_str();
         return ACTION_ERROR;
       }
       break;
@@ -141,33 +139,42 @@ CommandAction readoption(int argc, char** argv, int& i, CommandLine& cl, String&
 
 }  // namespace
 
-void printhelp() {
-  printf("usage: orvix [option ...] [--] <input file> [<output file>]\n\n");
-  printf("Assembles a ZRC source into 32 words of 10 bits, lists them and, with an\n");
-  printf("output file, writes the memory image. Options may stand before or after\n");
-  printf("the files; \"--\" ends them, and a lone \"-\" is a file name.\n\nOptions:\n");
+std::string helptext() {
+  std::string help =
+      "usage: orvix [option ...] [--] <input file> [<output file>]\n\n"
+      "Assembles a ZRC source into 32 words of 10 bits, lists them and, with an\n"
+      "output file, writes the memory image. Options may stand before or after\n"
+      "the files; \"--\" ends them, and a lone \"-\" is a file name.\n\nOptions:\n";
   for (const Option& o : kOptions) {
-    String names;
-    if (o.short_name != '\0') {
-      names.printf("-%c, --%s%s%s", o.short_name, o.long_name, o.argument ? " " : "",
-                   o.argument ? o.argument : "");
-    } else {
-      names.printf("    --%s%s%s", o.long_name, o.argument ? " " : "",
-                   o.argument ? o.argument : "");
-    }
-    const char* names_shown = names.cStr();
-    for (const char* line = o.help; line != nullptr; names_shown = "") {
+    const std::string argument = o.argument ? std::string(" ") + o.argument : "";
+    std::string names = o.short_name != '\0'
+                            ? formatted("-%c, --%s", o.short_name, o.long_name) + argument
+                            : formatted("    --%s", o.long_name) + argument;
+    for (const char* line = o.help; line != nullptr;) {
       const char* end = strchr(line, '\n');
       const int len = static_cast<int>(end != nullptr ? end - line : strlen(line));
-      printf("  %-22s %.*s\n", names_shown, len, line);
+      help += formatted("  %-22s %.*s\n", names.c_str(), len, line);
+      names.clear();
       line = end != nullptr ? end + 1 : nullptr;
     }
   }
-  printf("\nFormats:\n");
-  for (const char* line : kFormatHelp) printf("  %s\n", line);
-  printf("\nExit status: 0 on success, 1 on any failure (an existing output file is\n");
-  printf("then left as it was).\n");
+  help += "\nFormats:\n";
+  for (int i = 0; i < kFormatCount; i++) {
+    help += formatted("  %-9s %s\n", kFormats[i].name, kFormats[i].help);
+  }
+  help +=
+      "\nExit status: 0 on success, 1 on any failure (an existing output file is\n"
+      "then left as it was).\n";
+  return help;
 }
+
+std::string banner() {
+  return std::string("ZRC Assembler. orvix ") + ORVIX_VERSION +
+         ", part of the orvix project.\n"
+         "Supporting basic ZRC and parallel ZRC extensions.\n\n";
+}
+
+std::string versiontext() { return std::string("orvix ") + ORVIX_VERSION + "\n"; }
 
 CommandAction readcommandline(int argc, char** argv, CommandLine& cl, String& error) {
   if (argc < 2) return ACTION_USAGE;

@@ -1,5 +1,6 @@
 // The command line: the option table, reading argv into what the run should
-// do, and the help that describes every option and format.
+// do, and what the program says of itself: the banner, the help that
+// describes every option and format, the version.
 //
 //   orvix [option ...] [--] <input file> [<output file>]
 //
@@ -8,11 +9,13 @@
 // long name, the text after '='), whatever it looks like. The other
 // arguments are the source and, when present, the output path. A command line
 // of one or two such arguments and no option means what it always has.
-// Reading prints nothing; the driver prints what a usage error says. The
+// Nothing here prints; the driver prints what a usage error says. The
 // tables are constant; the functions keep no state.
 
 #ifndef ORVIX_CMDLINE_H_
 #define ORVIX_CMDLINE_H_
+
+#include <string>
 
 #include "libcontainer/libcontainer.h"
 #include "orvix/image.h"
@@ -44,7 +47,14 @@ enum CommandAction {
 // point into `argv`.
 CommandAction readcommandline(int argc, char** argv, CommandLine& cl, String& error);
 
-// Prints the usage of every option and format on standard output.
-void printhelp();
+// The usage of every option and format, as --help prints it.
+std::string helptext();
+
+// The two banner lines every run but --help and --version begins with,
+// the second followed by an empty line.
+std::string banner();
+
+// What --version prints: "orvix X.Y.Z\n".
+std::string versiontext();
 
 #endif  // ORVIX_CMDLINE_H_

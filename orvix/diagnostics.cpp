@@ -1,45 +1,23 @@
 #include "orvix/diagnostics.h"
 
-#include <cstring>
+#include <cstdarg>
+#include <cstdio>
 
-void Diagnostics::warn(long at, const char* format, ...) {
-  warnings++;
+std::string locatedline(const std::string& source, const Diagnostic& d) {
+  const char* kind = d.severity == SEVERITY_ERROR ? "error" : "warning";
+  if (d.line == 0) return source + ": " + kind + ": " + d.text + "\n";
+  return source + ":" + std::to_string(d.line) + ": " + kind + ": " + d.text + "\n";
+}
+
+std::string formatted(const char* format, ...) {
   va_list args;
   va_start(args, format);
-  print(at, "warning", format, args);
+  va_list again;
+  va_copy(again, args);
+  const int n = vsnprintf(nullptr, 0, format, args);
   va_end(args);
-}
-
-void Diagnostics::error(long at, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  print(at, "error", format, args);
-  va_end(args);
-}
-
-void Diagnostics::systemerror(const char* path, const char* what, int err) {
-  if (report) fprintf(messages(), "%s: error: %s: %s\n", path, what, strerror(err));
-}
-
-void Diagnostics::message(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  vfprintf(messages(), format, args);
-  va_end(args);
-}
-
-void Diagnostics::progress(const char* format, ...) {
-  if (quiet) return;
-  va_list args;
-  va_start(args, format);
-  vprintf(format, args);
-  va_end(args);
-}
-
-void Diagnostics::print(long at, const char* kind, const char* format, va_list args) {
-  if (!report) return;
-  FILE* out = messages();
-  fprintf(out, "%s:%ld: %s: ", source, at, kind);
-  vfprintf(out, format, args);
-  fprintf(out, "\n");
+  std::string text(n > 0 ? static_cast<size_t>(n) : 0, '\0');
+  if (n > 0) vsnprintf(&text[0], text.size() + 1, format, again);
+  va_end(again);
+  return text;
 }

@@ -1,24 +1,16 @@
-// Diagnostics: what the assembler knows of the source beyond the statement
-// records, the warnings it reports by source line, and where a run's console
-// text goes.
+// Diagnostics: the problems the assembler finds in a source, each at its
+// place, and the console lines that tell them.
 //
-// Without `report` no located line is printed and the run is exactly the
-// plain assembly; warnings are counted either way, which is what a strict run
-// fails on. A located line reads "<source>:<line>: warning: <text>" (or
-// "error"). Every message goes to standard output, or, in a quiet run, to
-// standard error, where progress lines and words are not printed at all. One
-// object serves one run; not thread-safe.
+// A located problem reads "<source>:<line>: warning: <text>" (or "error")
+// on the console, where <line> is the 1-based number of its source line as
+// an editor counts lines. Plain values; safe from any thread.
 
 #ifndef ORVIX_DIAGNOSTICS_H_
 #define ORVIX_DIAGNOSTICS_H_
 
-#include <cstdarg>
-#include <cstdio>
 #include <string>
-#include <vector>
 
-#include "libcontainer/libcontainer.h"
-#include "orvix/image.h"
+#include "orvix/statement.h"
 
 #if defined(__GNUC__)
 #define ORVIX_PRINTF_FORMAT(text, first) __attribute__((format(printf, text, first)))
@@ -26,33 +18,26 @@
 #define ORVIX_PRINTF_FORMAT(text, first)
 #endif
 
-struct Diagnostics {
-  const char* source = "";        // the source path as given
-  bool report = false;            // print warnings, located errors and the system's reasons
-  bool quiet = false;             // no progress lines; messages on standard error
-  int warnings = 0;               // problems found so far
-  long line[kMemoryWords] = {};   // 1-based source line of each statement
-  String operand[kMemoryWords];   // each statement's operand as written
-  bool keep_text = false;         // have the loader keep `text`
-  std::vector<std::string> text;  // every source line as written, without its line end
-
-  // Counts one problem on source line `at` and, when reporting, prints
-  // "<source>:<at>: warning: <text>".
-  void warn(long at, const char* format, ...) ORVIX_PRINTF_FORMAT(3, 4);
-  // When reporting, prints "<source>:<at>: error: <text>".
-  void error(long at, const char* format, ...) ORVIX_PRINTF_FORMAT(3, 4);
-  // When reporting, prints "<path>: error: <what>: <the system's text for
-  // the error number `err`>".
-  void systemerror(const char* path, const char* what, int err);
-  // Prints a message line (a warning or error that is not located).
-  void message(const char* format, ...) ORVIX_PRINTF_FORMAT(2, 3);
-  // Prints a progress line, or a word of the listing, unless quiet.
-  void progress(const char* format, ...) ORVIX_PRINTF_FORMAT(2, 3);
-  // The stream messages go to.
-  FILE* messages() const { return quiet ? stderr : stdout; }
-
- private:
-  void print(long at, const char* kind, const char* format, va_list args);
+enum Severity {
+  SEVERITY_WARNING,  // the assembly goes on; --strict fails it
+  SEVERITY_ERROR,    // the assembly fails
 };
+
+// One problem in a source.
+struct Diagnostic {
+  long long line = 0;  // 1-based source line; 0 when it concerns no line
+  Span range;          // the part of the line concerned; the whole line when none is
+  Severity severity = SEVERITY_WARNING;
+  std::string text;        // what is wrong and what was done, a suggestion included
+  std::string suggestion;  // the name suggested in `text`; "" for none
+};
+
+// The console line of `d` in the source named `source`, with its newline:
+// "<source>:<line>: warning: <text>\n", or "<source>: error: <text>\n" for a
+// problem of no line.
+std::string locatedline(const std::string& source, const Diagnostic& d);
+
+// printf into a std::string.
+std::string formatted(const char* format, ...) ORVIX_PRINTF_FORMAT(1, 2);
 
 #endif  // ORVIX_DIAGNOSTICS_H_

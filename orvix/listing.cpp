@@ -3,6 +3,8 @@
 #include <cassert>
 #include <cstdlib>
 
+#include "orvix/diagnostics.h"
+
 namespace {
 
 const int kTabStop = 8;
@@ -11,10 +13,8 @@ const char kNoStatement[] = "                 ";
 
 // The address and words of statement `i`, as wide as kNoStatement.
 std::string statementcolumns(int i, const String& word) {
-  char columns[sizeof kNoStatement];
-  snprintf(columns, sizeof columns, "%02x %s %03lx", static_cast<unsigned>(i), word.cStr(),
-           strtol(word.cStr(), nullptr, 2));
-  return columns;
+  return formatted("%02x %s %03lx", static_cast<unsigned>(i), word.cStr(),
+                   strtol(word.cStr(), nullptr, 2));
 }
 
 }  // namespace
@@ -36,34 +36,31 @@ std::string expandtabs(const std::string& text) {
   return expanded;
 }
 
-void writelisting(FILE* fp, instruction* cmds, int ncmds, const String* words,
-                  const Diagnostics& diag) {
-  assert(ncmds <= kMemoryWords);
+std::string listingtext(const Assembly& a) {
+  assert(a.assembled());
+  std::string listing;
+  const int count = static_cast<int>(a.statements.size());
   int i = 0;
-  for (size_t n = 1; n <= diag.text.size(); n++) {
+  for (const SourceText::Line& line : a.lines) {
     std::string columns;
-    for (; i < ncmds && diag.line[i] == static_cast<long>(n); i++) {
+    for (; i < count && a.statements[i].line == line.number; i++) {
       if (!columns.empty()) columns += "  ";
-      columns += statementcolumns(i, words[i]);
+      columns += statementcolumns(i, a.statements[i].word);
     }
     if (columns.empty()) columns = kNoStatement;
-    const std::string& text = diag.text[n - 1];
-    fprintf(fp, "%s %5ld", columns.c_str(), static_cast<long>(n));
-    // fwrite: the line may hold NUL bytes, which stay as written.
-    if (!text.empty()) {
-      const std::string shown = "  " + expandtabs(text);
-      fwrite(shown.data(), 1, shown.size(), fp);
-    }
-    fprintf(fp, "\n");
+    listing += columns + formatted(" %5lld", line.number);
+    // The line may hold NUL bytes, which stay as written.
+    if (!line.text.empty()) listing += "  " + expandtabs(line.text);
+    listing += "\n";
   }
-  assert(i == ncmds);
+  assert(i == count);
 
   bool header = false;
-  for (int k = 0; k < ncmds; k++) {
-    if (cmds[k].label.length() == 0) continue;
-    if (!header) fprintf(fp, "\nLabels:\n");
+  for (const Label& l : a.labels) {
+    if (!header) listing += "\nLabels:\n";
     header = true;
-    fprintf(fp, "%02x %5ld  %s%s\n", static_cast<unsigned>(k), diag.line[k], cmds[k].label.cStr(),
-            findlabel(cmds, cmds[k].label) < k ? "  (defined again: not reached by jumps)" : "");
+    listing += formatted("%02x %5lld  ", static_cast<unsigned>(l.address), l.line) + l.name.cStr() +
+               (l.first ? "" : "  (defined again: not reached by jumps)") + "\n";
   }
+  return listing;
 }

@@ -19,27 +19,21 @@
 //   Labels:
 //   00     1  start
 //
-// Lines end as the stream's text mode ends them. Not thread-safe (it writes
-// to a stream).
+// Lines end in LF; the caller writes them in the platform's text mode. Pure
+// functions; safe from any thread.
 
 #ifndef ORVIX_LISTING_H_
 #define ORVIX_LISTING_H_
 
-#include <cstdio>
 #include <string>
 
-#include "libcontainer/libcontainer.h"
-#include "orvix/diagnostics.h"
-#include "orvix/orvix.h"
+#include "orvix/assembly.h"
 
 // `text` with its tabs expanded to stops every 8 columns.
 std::string expandtabs(const std::string& text);
 
-// Writes the listing of cmds[0..ncmds-1], whose words are words[0..ncmds-1],
-// to `fp`. The source lines and the line of each statement are those `diag`
-// kept while loading.
-// REQUIRES: ncmds <= 32, and every statement's line is one of diag.text
-void writelisting(FILE* fp, instruction* cmds, int ncmds, const String* words,
-                  const Diagnostics& diag);
+// The listing of the assembled `a`, whose source lines were kept.
+// REQUIRES: a.assembled(), and every statement's line is one of a.lines
+std::string listingtext(const Assembly& a);
 
 #endif  // ORVIX_LISTING_H_

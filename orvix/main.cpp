@@ -1,7 +1,7 @@
-// The orvix program: one run of the assembler (orvix.h), whose exit status
+// The orvix program: one run of the assembler (driver.h), whose exit status
 // also says whether the console listing was written in full.
 
-#include "orvix/orvix.h"
+#include "orvix/driver.h"
 #include "orvix/platform.h"
 
 int main(int argc, char** argv) {

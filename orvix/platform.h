@@ -1,9 +1,8 @@
 // What the assembler needs of the operating system beyond the C and C++
 // standard libraries: the command line and the console in the system's own
-// encoding, opening a file by its UTF-8 name, a scratch file that can be
-// emptied, writing a file
-// so that it is replaced whole or not at all, and telling whether two paths
-// name one file.
+// encoding, opening a file by its UTF-8 name, writing a file so that it is
+// replaced whole or not at all, and telling whether two paths name one
+// file.
 //
 // This is the one part of the assembler that calls the operating system;
 // everything else works on standard streams. There is one implementation for
@@ -17,7 +16,7 @@
 #define ORVIX_PLATFORM_H_
 
 #include <cstdio>
-#include <functional>
+#include <string>
 
 // Prepares the process before anything is printed or opened: on Windows the
 // arguments are replaced by their UTF-8 form (read from the wide command
@@ -28,18 +27,10 @@ void startprocess(int& argc, char**& argv);
 // fopen with the path in UTF-8 on Windows: text mode unless `mode` says "b".
 FILE* openfile(const char* path, const char* mode);
 
-// A new, empty temporary file open for reading and writing in binary mode,
-// removed when it is closed (or the process ends); null on failure.
-FILE* scratchfile();
-
-// Empties the open file `fp` and sets its position to the start; false on
-// failure.
-bool emptyfile(FILE* fp);
-
-// Writes the file `path` through `write`, which formats the whole text into
-// the open stream it is given (text mode). A regular file, or a path that
-// names nothing yet, is replaced whole: the text goes to a temporary file in
-// the same directory, stored on disk, then renamed onto the target, so a
+// Writes `text` (LF line ends) to the file `path` in text mode. A regular
+// file, or a path that names nothing yet, is replaced whole: the text goes
+// to a temporary file in the same directory, stored on disk, then renamed
+// onto the target, so a
 // failure leaves the previous file as it was and no temporary file behind.
 // A symbolic link is followed and stays a link; on POSIX systems a replaced
 // file keeps its permission bits (and its owner, where that is allowed). An
@@ -48,12 +39,15 @@ bool emptyfile(FILE* fp);
 // is refused. Devices and FIFOs (NUL and CON on Windows) are written in
 // place. Returns false on any failure to open, write, store, close or
 // rename, with errno set to the error number of the first failure.
-bool replacefile(const char* path, const std::function<void(FILE*)>& write);
+bool replacefile(const char* path, const std::string& text);
 
-// True when `a` and `b` both exist and are one file: the same device and
-// inode, or on Windows the same volume and file index, so links count as
-// the file they lead to and a name spelled in another letter case is the
-// same file where the file system ignores case.
+// True when `a` and `b` name one file, whatever their spelling: two that
+// exist are one when they have the same device and inode (on Windows the
+// same volume and file index), so links count as the file they lead to; a
+// file that does not exist yet is named by its directory's identity and its
+// name as the system compares names (on Windows without regard to letter
+// case, trailing dots and blanks dropped), after following a link that
+// leads to it. A path whose directory does not exist names no file.
 bool samefile(const char* a, const char* b);
 
 #endif  // ORVIX_PLATFORM_H_

@@ -6,20 +6,21 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "libcontainer/libcontainer.h"
 #include "orvix/platform.h"
 
 namespace {
 
-// Formats the text into the open stream `fp` and closes it; true when every
+// Writes `text` into the open stream `fp` and closes it; true when every
 // write and the close succeeded, else errno says why. With `sync` the bytes
 // are stored on disk before the close.
-bool finishfile(FILE* fp, const std::function<void(FILE*)>& write, bool sync) {
+bool finishfile(FILE* fp, const std::string& text, bool sync) {
   errno = 0;
-  write(fp);
-  // The error number of the failure just seen; a failed write inside
-  // `write` left its own in errno.
+  fwrite(text.data(), 1, text.size(), fp);
+  // The error number of the failure just seen; a failed write left its own
+  // in errno.
   const auto failure = [] { return errno != 0 ? errno : EIO; };
   int err = ferror(fp) ? failure() : 0;
   if (err == 0 && fflush(fp) != 0) err = failure();
@@ -64,16 +65,7 @@ void startprocess(int&, char**&) {}
 
 FILE* openfile(const char* path, const char* mode) { return fopen(path, mode); }
 
-FILE* scratchfile() { return tmpfile(); }
-
-bool emptyfile(FILE* fp) {
-  // rewind drops what the stream holds buffered, so nothing is written later.
-  if (fflush(fp) != 0) return false;
-  rewind(fp);
-  return ftruncate(fileno(fp), 0) == 0;
-}
-
-bool replacefile(const char* path, const std::function<void(FILE*)>& write) {
+bool replacefile(const char* path, const std::string& text) {
   String target;
   if (!followlinks(path, target)) return false;
   struct stat st;
@@ -82,7 +74,7 @@ bool replacefile(const char* path, const std::function<void(FILE*)>& write) {
   const bool exists = stat(path, &st) == 0;
   if (exists && !S_ISREG(st.st_mode)) {
     FILE* fp = fopen(path, "w");
-    return fp != nullptr && finishfile(fp, write, false);
+    return fp != nullptr && finishfile(fp, text, false);
   }
 
   mode_t mode;
@@ -113,7 +105,7 @@ bool replacefile(const char* path, const std::function<void(FILE*)>& write) {
     close(fd);
     ok = false;
   } else {
-    ok = finishfile(fp, write, true);
+    ok = finishfile(fp, text, true);
   }
   if (ok && rename(temp.cStr(), target.cStr()) != 0) ok = false;
   if (!ok) {
@@ -124,7 +116,40 @@ bool replacefile(const char* path, const std::function<void(FILE*)>& write) {
   return ok;
 }
 
+namespace {
+
+// What names a file: the file itself when it exists, else its directory
+// and its name there.
+struct FileIdentity {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  std::string name;  // when it does not exist
+};
+
+// The identity of the file `path` names; false when it names none (its
+// directory does not exist, or it ends in a separator).
+bool identify(const char* path, FileIdentity& id) {
+  struct stat st;
+  String target;
+  if (stat(path, &st) == 0) {
+    id.exists = true;
+  } else if (followlinks(path, target)) {
+    const String dir = directoryof(target);
+    id.name = target.cStr() + dir.length();
+    if (id.name.empty() || stat(dir.length() > 0 ? dir.cStr() : ".", &st) != 0) return false;
+  } else {
+    return false;
+  }
+  id.device = st.st_dev;
+  id.inode = st.st_ino;
+  return true;
+}
+
+}  // namespace
+
 bool samefile(const char* a, const char* b) {
-  struct stat sa, sb;
-  return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  FileIdentity ia, ib;
+  return identify(a, ia) && identify(b, ib) && ia.exists == ib.exists && ia.device == ib.device &&
+         ia.inode == ib.inode && ia.name == ib.name;
 }

@@ -92,10 +92,10 @@ std::wstring finalpath(HANDLE h, const std::wstring& path) {
   return full;
 }
 
-// Formats the text into `fp`, stores it on disk and closes it; true when
+// Writes `text` into `fp`, stores it on disk and closes it; true when
 // every write, the flush and the close succeeded.
-bool finishfile(FILE* fp, const std::function<void(FILE*)>& write, bool sync) {
-  write(fp);
+bool finishfile(FILE* fp, const std::string& text, bool sync) {
+  fwrite(text.data(), 1, text.size(), fp);
   bool ok = fflush(fp) == 0 && !ferror(fp);
   if (ok && sync) {
     HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(fp)));
@@ -137,36 +137,6 @@ FILE* openfile(const char* path, const char* mode) {
   return _wfopen(wide.c_str(), wmode.c_str());
 }
 
-FILE* scratchfile() {
-  // tmpfile() of the C runtime makes its file in the root of the drive,
-  // where an ordinary user may not write: the user's temporary directory.
-  wchar_t dir[MAX_PATH + 1];
-  wchar_t name[MAX_PATH + 1];
-  DWORD n = GetTempPathW(MAX_PATH + 1, dir);
-  if (n == 0 || n > MAX_PATH || GetTempFileNameW(dir, L"orv", 0, name) == 0) return nullptr;
-  HANDLE h = CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
-    DeleteFileW(name);
-    return nullptr;
-  }
-  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_RDWR | _O_BINARY);
-  if (fd < 0) {
-    CloseHandle(h);
-    return nullptr;
-  }
-  FILE* fp = _fdopen(fd, "w+b");
-  if (fp == nullptr) _close(fd);
-  return fp;
-}
-
-bool emptyfile(FILE* fp) {
-  // rewind drops what the stream holds buffered, so nothing is written later.
-  if (fflush(fp) != 0) return false;
-  rewind(fp);
-  return _chsize(_fileno(fp), 0) == 0;
-}
-
 namespace {
 
 // The error number of the C library for the Windows error `err`, for the
@@ -189,7 +159,7 @@ int errnoof(DWORD err) {
 }
 
 // replacefile without its error number.
-bool replacewhole(const char* path, const std::function<void(FILE*)>& write) {
+bool replacewhole(const char* path, const std::string& text) {
   const std::wstring wide = widen(path);
   if (wide.empty()) return false;
   std::wstring target = wide;
@@ -199,7 +169,7 @@ bool replacewhole(const char* path, const std::function<void(FILE*)>& write) {
       // NUL, CON, a pipe: written in place.
       if (GetFileType(existing.get()) != FILE_TYPE_DISK) {
         FILE* fp = _wfopen(wide.c_str(), L"w");
-        return fp != nullptr && finishfile(fp, write, false);
+        return fp != nullptr && finishfile(fp, text, false);
       }
       BY_HANDLE_FILE_INFORMATION info;
       if (!GetFileInformationByHandle(existing.get(), &info)) return false;
@@ -224,7 +194,7 @@ bool replacewhole(const char* path, const std::function<void(FILE*)>& write) {
   wchar_t temp[MAX_PATH + 1];
   if (GetTempFileNameW(dir.empty() ? L"." : dir.c_str(), L"orv", 0, temp) == 0) return false;
   FILE* fp = _wfopen(temp, L"w");
-  bool ok = fp != nullptr && finishfile(fp, write, true);
+  bool ok = fp != nullptr && finishfile(fp, text, true);
   // One step, stored on disk before it returns. It fails, and the target
   // stays whole, when another program holds the target open without
   // sharing it for deletion.
@@ -242,25 +212,71 @@ bool replacewhole(const char* path, const std::function<void(FILE*)>& write) {
 
 }  // namespace
 
-bool replacefile(const char* path, const std::function<void(FILE*)>& write) {
+bool replacefile(const char* path, const std::string& text) {
   errno = 0;
   SetLastError(ERROR_SUCCESS);
-  if (replacewhole(path, write)) return true;
+  if (replacewhole(path, text)) return true;
   // The C library's own error where it failed, else the system's.
   if (errno == 0) errno = errnoof(GetLastError());
   return false;
 }
 
+namespace {
+
+// What names a file: the file itself when it exists (its volume and index),
+// else its directory and its name there as Windows compares names.
+struct FileIdentity {
+  bool exists = false;
+  DWORD volume = 0;
+  DWORD index_high = 0;
+  DWORD index_low = 0;
+  std::wstring name;  // when it does not exist: trailing dots and blanks dropped
+};
+
+// The identity of the disk file or directory open as `h`.
+bool identifyhandle(HANDLE h, FileIdentity& id) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileType(h) != FILE_TYPE_DISK || !GetFileInformationByHandle(h, &info)) return false;
+  id.volume = info.dwVolumeSerialNumber;
+  id.index_high = info.nFileIndexHigh;
+  id.index_low = info.nFileIndexLow;
+  return true;
+}
+
+// The identity of the file `path` names; false when it names none.
+bool identify(const char* path, FileIdentity& id) {
+  const std::wstring wide = widen(path);
+  if (wide.empty()) return false;
+  {
+    Handle file(openquery(wide));
+    if (file.ok()) {
+      id.exists = true;
+      return identifyhandle(file.get(), id);
+    }
+  }
+  // The full path, as Windows makes it: "." and ".." resolved, the current
+  // directory of a drive filled in, trailing dots and blanks dropped.
+  DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (n == 0) return false;
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(wide.c_str(), n, &full[0], nullptr);
+  if (n == 0 || n >= full.size()) return false;
+  full.resize(n);
+  const size_t cut = full.find_last_of(L"\\/");
+  if (cut == std::wstring::npos || cut + 1 == full.size()) return false;
+  id.name = full.substr(cut + 1);
+  while (!id.name.empty() && (id.name.back() == L'.' || id.name.back() == L' ')) {
+    id.name.pop_back();
+  }
+  Handle dir(openquery(full.substr(0, cut + 1)));
+  return !id.name.empty() && dir.ok() && identifyhandle(dir.get(), id);
+}
+
+}  // namespace
+
 bool samefile(const char* a, const char* b) {
-  const std::wstring wa = widen(a);
-  const std::wstring wb = widen(b);
-  if (wa.empty() || wb.empty()) return false;
-  Handle ha(openquery(wa));
-  Handle hb(openquery(wb));
-  BY_HANDLE_FILE_INFORMATION ia, ib;
-  return ha.ok() && hb.ok() && GetFileType(ha.get()) == FILE_TYPE_DISK &&
-         GetFileType(hb.get()) == FILE_TYPE_DISK && GetFileInformationByHandle(ha.get(), &ia) &&
-         GetFileInformationByHandle(hb.get(), &ib) &&
-         ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-         ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+  FileIdentity ia, ib;
+  return identify(a, ia) && identify(b, ib) && ia.exists == ib.exists && ia.volume == ib.volume &&
+         ia.index_high == ib.index_high && ia.index_low == ib.index_low &&
+         CompareStringOrdinal(ia.name.c_str(), -1, ib.name.c_str(), -1, TRUE) == CSTR_EQUAL;
 }

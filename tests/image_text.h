@@ -4,12 +4,10 @@
 #ifndef ORVIX_TESTS_IMAGE_TEXT_H_
 #define ORVIX_TESTS_IMAGE_TEXT_H_
 
-#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "libcontainer/libcontainer.h"
 #include "orvix/image.h"
 
 namespace orvix_test {
@@ -20,20 +18,13 @@ namespace orvix_test {
 // that run orvix check that the program writes exactly them.
 inline std::string ImageText(const ImageFormat& format, const std::string& path,
                              const std::vector<std::pair<std::string, std::string>>& words) {
-  std::vector<String> bits, comments;
+  Image image;
+  image.path = path;
   for (const auto& w : words) {
-    bits.push_back(w.first.c_str());
-    comments.push_back(w.second.c_str());
+    image.words.push_back(w.first);
+    image.comments.push_back(w.second);
   }
-  const Image image = {path.c_str(), bits.data(), comments.data(), static_cast<int>(words.size())};
-  FILE* fp = tmpfile();
-  if (fp == nullptr) return "tmpfile failed";
-  format.write(fp, image);
-  std::string text(static_cast<size_t>(ftell(fp)), '\0');
-  rewind(fp);
-  text.resize(fread(&text[0], 1, text.size(), fp));
-  fclose(fp);
-  return text;
+  return format.text(image);
 }
 
 }  // namespace orvix_test

@@ -273,66 +273,6 @@ INSTANTIATE_TEST_SUITE_P(CommandLines, PlainArguments, testing::ValuesIn(kPlainA
 
 // --- The listing -------------------------------------------------------------
 
-struct ListingCase {
-  const char* name;
-  std::string source;
-  std::string listing;  // in.lst afterwards
-};
-
-const std::string kNoWord = "                 ";  // where a statement's columns would stand
-
-const ListingCase kListings[] = {
-    {"BlankAndCommentLines", "start: load 5 ; go\n\n   \n; note\n\tj start\n",
-     "00 1000000101 205     1  start: load 5 ; go\n" + kNoWord + "     2\n" + kNoWord +
-         "     3     \n" + kNoWord + "     4  ; note\n" +
-         "01 0001000000 040     5          j start\n"
-         "\nLabels:\n"
-         "00     1  start\n"},
-    // Tab stops count from the start of the source line; a UTF-8 character
-    // takes one column.
-    {"TabsExpanded", "a:\tinc\t; x\n\tdec\t; \xc3\x9c\tok\n",
-     "00 1100100000 320     1  a:      inc     ; x\n"
-     "01 1101000000 340     2          dec     ; \xc3\x9c     ok\n"
-     "\nLabels:\n"
-     "00     1  a\n"},
-    // Both pieces of an over-long line are statements of that one line.
-    {"OverLongLineWithTwoStatements", "inc" + Repeat(" ", 1020) + "j\nx: dec\n",
-     "00 1100100000 320  01 0001000000 040     1  inc" + Repeat(" ", 1020) + "j\n" +
-         "02 1101000000 340     2  x: dec\n"
-         "\nLabels:\n"
-         "02     2  x\n"},
-    {"DuplicateLabel", "a: inc\nb: j a\n\na: dec\n",
-     "00 1100100000 320     1  a: inc\n"
-     "01 0001000000 040     2  b: j a\n" +
-         kNoWord + "     3\n" +
-         "02 1101000000 340     4  a: dec\n"
-         "\nLabels:\n"
-         "00     1  a\n"
-         "01     2  b\n"
-         "02     4  a  (defined again: not reached by jumps)\n"},
-    {"CrLfAndNoLastLineEndNoLabels", "inc\r\n\r\n\tdec\r\n; end",
-     "00 1100100000 320     1  inc\n" + kNoWord + "     2\n" +
-         "01 1101000000 340     3          dec\n" + kNoWord + "     4  ; end\n"},
-};
-
-void PrintTo(const ListingCase& l, std::ostream* os) { *os << l.name; }
-
-class Listings : public testing::TestWithParam<ListingCase> {};
-
-TEST_P(Listings, ExactText) {
-  const ListingCase& l = GetParam();
-  ScratchDir d;
-  WriteFile(d.path / "in.asm", l.source);
-  Outcome r = RunQuiet(d.path, {"-q", "in.asm", "--listing", "in.lst", "out.mif"});
-  EXPECT_EQ("", r.out);
-  EXPECT_EQ("", r.err);
-  EXPECT_EQ(0, r.status);
-  EXPECT_EQ(l.listing, ReadImage(d.path / "in.lst"));
-  EXPECT_EQ((std::vector<std::string>{"in.asm", "in.lst", "out.mif"}), DirEntries(d.path));
-}
-
-INSTANTIATE_TEST_SUITE_P(Sources, Listings, testing::ValuesIn(kListings), orvix_test::ByName());
-
 struct ListingRun {
   const char* name;
   std::string source;  // in.asm; old.mif holds "old image\n"
@@ -396,6 +336,87 @@ TEST_P(ListingRuns, FailWithoutTouchingTheListing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(CommandLines, ListingRuns, testing::ValuesIn(kListingRuns),
+                         orvix_test::ByName());
+
+// Two files of a run that are one file are refused however they are spelt,
+// also when the file does not exist yet, before anything is read or
+// written. The run's directory holds in.asm, an empty directory sub and,
+// where links exist, a link "here" to the directory itself; {dir} stands
+// for the directory's absolute path.
+struct Spelling {
+  const char* name;
+  std::vector<std::string> args;
+  std::string refusal;  // after the banner
+  bool posix_only = false;
+  bool windows_only = false;
+};
+
+void PrintTo(const Spelling& s, std::ostream* os) { *os << s.name; }
+
+const Spelling kSpellings[] = {
+    {"ListingDotSlashImage",
+     {"-l", "./z.mif", "in.asm", "z.mif"},
+     "orvix: Listing file ./z.mif is the output file.\n"},
+    {"ListingThroughParent",
+     {"-l", "sub/../z.mif", "in.asm", "z.mif"},
+     "orvix: Listing file sub/../z.mif is the output file.\n"},
+    {"ListingAbsolute",
+     {"in.asm", "-o", "z.mif", "--listing={dir}/z.mif"},
+     "orvix: Listing file {dir}/z.mif is the output file.\n",
+     true},
+    {"ListingThroughLinkToTheDirectory",
+     {"in.asm", "here/z.mif", "-l", "z.mif"},
+     "orvix: Listing file z.mif is the output file.\n",
+     true},
+    {"ImageThroughParentIsTheSource",
+     {"in.asm", "sub/../in.asm"},
+     "orvix: Output file sub/../in.asm is the source file.\n"},
+    {"ListingInOtherCase",
+     {"-l", "X.MIF", "in.asm", "x.mif"},
+     "orvix: Listing file X.MIF is the output file.\n",
+     false,
+     true},
+    {"ListingBackslash",
+     {"-l", ".\\z.mif", "in.asm", "z.mif"},
+     "orvix: Listing file .\\z.mif is the output file.\n",
+     false,
+     true},
+    {"ListingTrailingDot",
+     {"-l", "y.mif.", "in.asm", "y.mif"},
+     "orvix: Listing file y.mif. is the output file.\n",
+     false,
+     true},
+};
+
+class SameFileSpellings : public testing::TestWithParam<Spelling> {};
+
+TEST_P(SameFileSpellings, AreRefusedAndNothingIsWritten) {
+  const Spelling& s = GetParam();
+  if (WindowsTarget() && s.posix_only) GTEST_SKIP() << "POSIX only";
+  if (!WindowsTarget() && s.windows_only) GTEST_SKIP() << "Windows only";
+  ScratchDir d;
+  WriteFile(d.path / "in.asm", kWorked);
+  fs::create_directory(d.path / "sub");
+  std::vector<std::string> entries = {"in.asm", "sub"};
+  if (!WindowsTarget()) {
+    fs::create_directory_symlink(".", d.path / "here");
+    entries.insert(entries.begin(), "here");
+  }
+  const auto withdir = [&](std::string text) {
+    const size_t at = text.find("{dir}");
+    return at == std::string::npos ? text : text.replace(at, 5, d.path.string());
+  };
+  std::vector<std::string> args;
+  for (const std::string& a : s.args) args.push_back(withdir(a));
+  Outcome r = RunOrvix(d.path, args);
+  EXPECT_EQ(kBanner + withdir(s.refusal), r.out);
+  EXPECT_EQ(1, r.status);
+  EXPECT_EQ(kWorked, ReadFile(d.path / "in.asm"));
+  EXPECT_EQ(entries, DirEntries(d.path));
+  EXPECT_TRUE(fs::is_empty(d.path / "sub"));
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLines, SameFileSpellings, testing::ValuesIn(kSpellings),
                          orvix_test::ByName());
 
 // --- Every format: the path in the header, standard output, failures -------

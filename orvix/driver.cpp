@@ -1,0 +1,154 @@
+#include "orvix/driver.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "orvix/assembly.h"
+#include "orvix/cmdline.h"
+#include "orvix/image.h"
+#include "orvix/listing.h"
+#include "orvix/platform.h"
+
+namespace {
+
+// Prints a run's console lines: progress lines on standard output unless
+// the run is quiet, messages on standard output or, quiet, standard error.
+class Console {
+ public:
+  explicit Console(bool quiet) : quiet_(quiet) {}
+
+  void print(const ConsoleLine& line) {
+    if (line.channel == CONSOLE_PROGRESS) {
+      if (!quiet_) fputs(line.text.c_str(), stdout);
+    } else {
+      message(line.text);
+    }
+  }
+  void progress(const std::string& text) { print({CONSOLE_PROGRESS, text}); }
+  void message(const std::string& text) { fputs(text.c_str(), quiet_ ? stderr : stdout); }
+
+ private:
+  bool quiet_;
+};
+
+// True when `a` and `b` name one file: the same text, or one file however
+// spelt, existing or not.
+bool samepath(const char* a, const char* b) { return strcmp(a, b) == 0 || samefile(a, b); }
+
+// The line that refuses the command line `cl` because one of the files it
+// writes is another of its files, or "" when each names a file of its own.
+std::string outputclash(const CommandLine& cl) {
+  // Writing the image or the listing over the source would lose the program,
+  // and the listing over the image the image.
+  if (cl.output != nullptr && samepath(cl.source, cl.output)) {
+    return std::string("orvix: Output file ") + cl.output + " is the source file.\n";
+  }
+  if (cl.listing != nullptr && samepath(cl.source, cl.listing)) {
+    return std::string("orvix: Listing file ") + cl.listing + " is the source file.\n";
+  }
+  if (cl.listing != nullptr && cl.output != nullptr && samepath(cl.output, cl.listing)) {
+    return std::string("orvix: Listing file ") + cl.listing + " is the output file.\n";
+  }
+  return "";
+}
+
+// "<path>: error: <what>: <the system's reason>", when the run reports.
+void systemerror(Console& console, const CommandLine& cl, const char* path, const char* what,
+                 int err) {
+  if (cl.warnings) {
+    console.message(std::string(path) + ": error: " + what + ": " + strerror(err) + "\n");
+  }
+}
+
+// Writes `text` to the file `path` whole; on failure says so, with the
+// system's reason when the run reports, and the line `failed`.
+bool writefile(Console& console, const CommandLine& cl, const char* path, const std::string& text,
+               const std::string& failed) {
+  if (replacefile(path, text)) return true;
+  systemerror(console, cl, path, "cannot write", errno);
+  console.message(failed);
+  console.message("orvix: Error generating machine code.\n");
+  return false;
+}
+
+}  // namespace
+
+int run(int argc, char** argv) {
+  CommandLine cl;
+  String error;
+  const CommandAction action = readcommandline(argc, argv, cl, error);
+  if (action == ACTION_HELP) {
+    fputs(helptext().c_str(), stdout);
+    return 0;
+  }
+  if (action == ACTION_VERSION) {
+    fputs(versiontext().c_str(), stdout);
+    return 0;
+  }
+
+  Console console(cl.quiet);
+  console.progress(banner());
+  if (action == ACTION_USAGE) {
+    fputs("usage: orvix <input file> [<output file>]\n", stdout);
+    return 1;
+  }
+  if (action == ACTION_ERROR) {
+    console.message(std::string("orvix: ") + error.cStr() + "\n");
+    console.message("Try 'orvix --help' for more information.\n");
+    return 1;
+  }
+  const std::string refusal = outputclash(cl);
+  if (!refusal.empty()) {
+    console.message(refusal);
+    return 1;
+  }
+
+  FILE* fp = openfile(cl.source, "r");
+  if (fp == nullptr) {
+    systemerror(console, cl, cl.source, "cannot open", errno);
+    console.message(std::string("orvix: Error reading source file ") + cl.source + ".\n");
+    return 1;
+  }
+  AssemblyOptions options;
+  options.source = cl.source;
+  if (cl.output != nullptr) options.output = cl.output;
+  options.format_title = cl.format->title;
+  options.report = cl.warnings;
+  options.strict = cl.strict;
+  options.keep_lines = cl.listing != nullptr;
+  const Assembly assembly = assemble(fp, options);
+  fclose(fp);
+  for (const ConsoleLine& line : assembly.console) console.print(line);
+  if (!assembly.assembled()) return 1;
+
+  // The listing comes before an image written to the console (/dev/stdout).
+  fflush(stdout);
+  const Image image = imageof(assembly, options.output);
+  const std::string title = cl.format->title;
+  if (cl.output != nullptr &&
+      !writefile(console, cl, cl.output, cl.format->text(image),
+                 "Cannot write " + title + " output '" + cl.output + "', aborting..\n")) {
+    return 1;
+  }
+  if (cl.listing != nullptr &&
+      !writefile(console, cl, cl.listing, listingtext(assembly),
+                 std::string("Cannot write listing '") + cl.listing + "', aborting..\n")) {
+    return 1;
+  }
+  // Last of all, so that standard output carries the image alone.
+  if (cl.image_to_stdout) {
+    const std::string text = cl.format->text(image);
+    fwrite(text.data(), 1, text.size(), stdout);
+  }
+  return 0;
+}
+
+int finish(int status) {
+  if (fflush(stdout) != 0 || ferror(stdout)) {
+    fprintf(stderr, "orvix: Error writing to standard output.\n");
+    return 1;
+  }
+  return status;
+}

@@ -1,0 +1,72 @@
+#include "orvix/sourcetext.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+SourceText::SourceText(FILE* fp) : fp_(fp) { current_.number = 1; }
+
+SourceText::SourceText(const char* text, size_t size) : text_(text), size_(size) {
+  current_.number = 1;
+}
+
+size_t SourceText::read(void* self, char* buf, size_t size) {
+  SourceText& s = *static_cast<SourceText*>(self);
+  if (s.ended_) return 0;
+  size_t n = 0;
+  if (s.fp_ != nullptr) {
+    errno = 0;
+    n = fread(buf, 1, size, s.fp_);
+    if (ferror(s.fp_)) {
+      // Nothing is read after a read error, even one a retry would get past:
+      // the line it broke off is no line.
+      s.failed_ = true;
+      s.error_ = errno;
+      s.ended_ = true;
+    }
+  } else {
+    n = std::min(size, s.size_ - s.pos_);
+    memcpy(buf, s.text_ + s.pos_, n);
+    s.pos_ += n;
+  }
+  s.take(buf, n);
+  if (n == 0 && !s.failed_) {
+    s.ended_ = true;
+    if (s.current_bytes_ > 0) s.endline(false);
+  }
+  return n;
+}
+
+void SourceText::take(const char* bytes, size_t n) {
+  while (n > 0) {
+    const char* newline = static_cast<const char*>(memchr(bytes, '\n', n));
+    const size_t part = newline != nullptr ? static_cast<size_t>(newline - bytes) : n;
+    if (part > 0) {
+      current_bytes_ += static_cast<long long>(part);
+      last_ = bytes[part - 1];
+      if (memchr(bytes, '\0', part) != nullptr) current_.nul = true;
+      if (keep_) current_.text.append(bytes, part);
+    }
+    if (newline == nullptr) return;
+    endline(true);
+    bytes += part + 1;
+    n -= part + 1;
+  }
+}
+
+void SourceText::endline(bool newline) {
+  current_.length = current_bytes_;
+  if (newline && last_ == '\r') {
+    // The CR of a CR LF line end is no part of the line.
+    current_.length--;
+    if (!current_.text.empty()) current_.text.pop_back();
+  }
+  if (keep_ || current_.nul || (longest_ >= 0 && current_.length > longest_)) {
+    lines_.push_back(current_);
+  }
+  const long long next = current_.number + 1;
+  current_ = Line();
+  current_.number = next;
+  current_bytes_ = 0;
+  last_ = '\0';
+}

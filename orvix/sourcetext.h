@@ -1,0 +1,80 @@
+// SourceText: the bytes of an assembly source on their way to the loader's
+// LineReader, and what each source line holds that the reader does not
+// say: its length, whether a NUL byte cuts it short, and, when asked, its
+// bytes as written.
+//
+// The reader takes the bytes through read() and alone decides how they
+// become statements; the source is read once, from a stream or from memory,
+// and never held whole (unless the lines are kept). Lines are numbered as an
+// editor numbers them; a line's length counts its bytes without its LF or
+// CR LF. Not thread-safe; one object reads one source once.
+
+#ifndef ORVIX_SOURCETEXT_H_
+#define ORVIX_SOURCETEXT_H_
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+class SourceText {
+ public:
+  // What one source line holds.
+  struct Line {
+    long long number = 0;  // 1-based
+    long long length = 0;  // bytes without the LF or CR LF
+    bool nul = false;      // a NUL byte stands in it
+    std::string text;      // its bytes without the line end, when lines are kept
+  };
+
+  // Reads the open stream `fp`, which stays the caller's.
+  explicit SourceText(FILE* fp);
+  // Reads `size` bytes at `text`, which must outlive the object.
+  SourceText(const char* text, size_t size);
+
+  SourceText(const SourceText&) = delete;
+  SourceText& operator=(const SourceText&) = delete;
+
+  // Keeps the bytes of every line from now on, for lines().
+  void keepLines() { keep_ = true; }
+  // Notes, from now on, every line longer than `bytes`.
+  void noteLongerThan(long long bytes) { longest_ = bytes; }
+
+  // The LineReader's byte source (LineReaderBytes), `self` being the
+  // object: up to `size` bytes, 0 at the end of the source or after a read
+  // error, after which nothing more is read.
+  static size_t read(void* self, char* buf, size_t size);
+
+  // The lines read so far that are noted (longer than noteLongerThan says,
+  // or holding a NUL byte), or every line when lines are kept; a last line
+  // without a line end counts once the source is read to its end.
+  const std::vector<Line>& lines() const { return lines_; }
+  // True when a read of the stream failed.
+  bool failed() const { return failed_; }
+  // The system's error number of the failed read; 0 when unknown.
+  int error() const { return error_; }
+  // The number of the line being read when the source ended or failed.
+  long long lastLine() const { return current_.number; }
+
+ private:
+  // Notes `n` bytes at `bytes` as part of the lines being read.
+  void take(const char* bytes, size_t n);
+  // Ends the current line, `newline` telling whether a LF ended it.
+  void endline(bool newline);
+
+  FILE* fp_ = nullptr;
+  const char* text_ = nullptr;
+  size_t size_ = 0;
+  size_t pos_ = 0;
+  bool keep_ = false;
+  long long longest_ = -1;  // -1: no line is noted for its length
+  bool ended_ = false;
+  bool failed_ = false;
+  int error_ = 0;
+  char last_ = '\0';             // the last byte of the current line so far
+  long long current_bytes_ = 0;  // bytes of the current line so far, CR included
+  Line current_;
+  std::vector<Line> lines_;
+};
+
+#endif  // ORVIX_SOURCETEXT_H_
