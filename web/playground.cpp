@@ -1,82 +1,102 @@
 // The assembler's entry points for the playground page, compiled to
-// WebAssembly. The page writes the source into the module's in-memory file
-// system, runs the assembler through these functions exactly as the command
-// line would, and reads the console text (standard output) and the image
-// file back. The functions are called from JavaScript by their C names; one
-// call runs at a time, as the page runs in one thread.
+// WebAssembly and called from JavaScript through embind. One call per
+// keystroke assembles the editor's text as
+//
+//   orvix -W -f FORMAT NAME.asm NAME.EXT
+//
+// would in an empty directory, and returns everything the page shows: the
+// listing's rows, the diagnostics with their lines and byte ranges, the
+// console text and the image's bytes, made by the same code as the command
+// line's. The tables the page lists (formats, mnemonics) come from here
+// too. The page runs in one thread; nothing is kept between calls.
 
-#include <sys/stat.h>
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
 
-#include "libcontainer/libcontainer.h"
-#include "orvix/diagnostics.h"
+#include <string>
+
+#include "orvix/assembly.h"
+#include "orvix/cmdline.h"
 #include "orvix/image.h"
-#include "orvix/orvix.h"
 
 namespace {
 
-// The rows of the last listing: statement i has address i.
-struct Listing {
-  int rows = 0;
-  String words[kMemoryWords];     // ten '0'/'1' characters each
-  String comments[kMemoryWords];  // the statement as the MIF image comments it
-  long lines[kMemoryWords] = {};  // the 1-based source line of the statement
-};
+using emscripten::val;
 
-Listing listing;
-
-// A format that keeps the image's words and comments instead of printing
-// them, so the listing shows what the writers of every format are given.
-void keeplisting(FILE*, const Image& image) {
-  listing.rows = image.nwords;
-  for (int i = 0; i < image.nwords; i++) {
-    listing.words[i] = image.words[i];
-    listing.comments[i] = image.comments[i];
-  }
+// `bytes` as a Uint8Array of their own.
+val bytearray(const std::string& bytes) {
+  return val::global("Uint8Array")
+      .new_(emscripten::typed_memory_view(bytes.size(),
+                                          reinterpret_cast<const unsigned char*>(bytes.data())));
 }
 
-const ImageFormat kListingFormat = {"listing", "listing", keeplisting};
+// Every image format: its name, its name in messages, its file name
+// extension, and a line of help.
+val formats() {
+  val list = val::array();
+  for (int i = 0; i < kFormatCount; i++) {
+    val f = val::object();
+    f.set("name", std::string(kFormats[i].name));
+    f.set("title", std::string(kFormats[i].title));
+    f.set("extension", std::string(kFormats[i].extension));
+    f.set("help", std::string(kFormats[i].help));
+    list.call<void>("push", f);
+  }
+  return list;
+}
 
-// A device, written in place: the listing format needs a path to write to.
-const char kNowhere[] = "/dev/null";
+// Assembles `source` as NAME.asm into an image in `format` named
+// NAME.<extension>: {command, status, console (bytes), failure, rows:
+// [{address, word, line, statement}], diagnostics: [{line, begin, end,
+// severity, text}], imageName, image (bytes, or null when the run fails)}.
+// Lines count from 1 and ranges are byte columns of their line.
+val assembleprogram(const std::string& source, const std::string& format, const std::string& name) {
+  const ImageFormat* f = findformat(format.c_str());
+  if (f == nullptr) f = &kFormats[0];
+  AssemblyOptions options;
+  options.source = name + ".asm";
+  options.output = name + "." + f->extension;
+  options.format_title = f->title;
+  options.report = true;
+  const Assembly a = assemble(source, options);
+
+  val result = val::object();
+  result.set("command",
+             "orvix -W -f " + std::string(f->name) + " " + options.source + " " + options.output);
+  result.set("status", a.assembled() ? 0 : 1);
+  result.set("console", bytearray(banner() + a.consoletext()));
+  result.set("failure", a.failure);
+  val rows = val::array();
+  for (int i = 0; i < a.encoded(); i++) {
+    const Statement& s = a.statements[i];
+    val row = val::object();
+    row.set("address", i);
+    row.set("word", std::string(s.word.cStr()));
+    row.set("line", static_cast<double>(s.line));
+    row.set("statement", std::string(s.comment.cStr()));
+    rows.call<void>("push", row);
+  }
+  result.set("rows", rows);
+  val diagnostics = val::array();
+  for (const Diagnostic& d : a.diagnostics) {
+    val item = val::object();
+    item.set("line", static_cast<double>(d.line));
+    item.set("begin", static_cast<double>(d.range.begin));
+    item.set("end", static_cast<double>(d.range.end));
+    item.set("severity", std::string(d.severity == SEVERITY_ERROR ? "error" : "warning"));
+    const std::string line = locatedline(options.source, d);
+    item.set("text", line.substr(0, line.size() - 1));
+    diagnostics.call<void>("push", item);
+  }
+  result.set("diagnostics", diagnostics);
+  result.set("imageName", options.output);
+  result.set("image", a.assembled() ? bytearray(f->text(imageof(a, options.output))) : val::null());
+  return result;
+}
 
 }  // namespace
 
-extern "C" {
-
-// Runs `orvix -W -f <format> <source> <output>` and returns its exit status.
-// Files are made as a shell with umask 022 would, readable by the page.
-int orvix_web_run(const char* format, const char* source, const char* output) {
-  umask(022);
-  const char* argv[] = {"orvix", "-W", "-f", format, source, output, nullptr};
-  return finish(run(6, const_cast<char**>(argv)));
+EMSCRIPTEN_BINDINGS(orvix) {
+  emscripten::function("formats", &formats);
+  emscripten::function("assemble", &assembleprogram);
 }
-
-// Loads and encodes `source` again, without warnings, and keeps one row per
-// statement that encodes: all of them, or those before an unknown mnemonic.
-// Returns the number of rows; what it prints is not part of any run.
-int orvix_web_listing(const char* source) {
-  instruction cmds[kMemoryWords];
-  Diagnostics diag;
-  listing = Listing();
-  int count = loadsource(cmds, source, diag);
-  // An unknown mnemonic stops the encoder before any word is written; the
-  // words before it are the same in a program that ends just before it.
-  for (int n = count; n > 0; n--) {
-    if (writeimage(cmds, n, kNowhere, kListingFormat, diag, false)) break;
-  }
-  for (int i = 0; i < listing.rows; i++) listing.lines[i] = diag.line[i];
-  fflush(stdout);
-  return listing.rows;
-}
-
-// The word of listing row `i`, ten '0'/'1' characters.
-// REQUIRES: 0 <= i < the row count of the last listing (likewise below)
-const char* orvix_web_word(int i) { return listing.words[i].cStr(); }
-
-// The statement of listing row `i`, as the MIF image comments it.
-const char* orvix_web_statement(int i) { return listing.comments[i].cStr(); }
-
-// The source line of listing row `i`.
-long orvix_web_line(int i) { return listing.lines[i]; }
-
-}  // extern "C"

@@ -4,10 +4,12 @@
 //
 //   orvix -W -f FORMAT NAME.asm NAME.EXT
 //
-// run in an empty directory would: the source is written to the module's
-// in-memory file system, the console text is what the run prints on standard
-// output, and the image is the file it writes. NAME is the example's name
-// when the editor holds an example as bundled, "program" otherwise.
+// run in an empty directory would. One call of the module per keystroke
+// returns what the page shows: the listing's rows, the diagnostics at their
+// lines, the console text that run prints and the bytes of the image it
+// writes. NAME is the example's name when the editor holds an example as
+// bundled, "program" otherwise. The formats, with their file name
+// extensions, come from the module.
 //
 // The source (and the format) are kept in the page address's fragment, so a
 // link reproduces the program, and in local storage between visits; a link
@@ -17,8 +19,6 @@
 'use strict';
 
 (() => {
-  // The file name extension of each format's image.
-  const EXTENSIONS = {mif: 'mif', readmemb: 'mem', readmemh: 'hex', coe: 'coe'};
   const TYPED_NAME = 'program';
   const DEFAULT_EXAMPLE = 'counter';
   const STORED_SOURCE = 'orvix.playground.source';
@@ -41,11 +41,10 @@
   };
 
   let assembler = null;     // the WebAssembly module
-  let output = null;        // bytes the module prints, while they are wanted
+  const formats = new Map();   // name -> {name, title, extension, help}
   const examples = new Map();  // name -> text, line ends as an editor has them
   let download = null;      // {name, bytes} of the last image, or null
   let typed = '';           // the last text that was no example
-  const written = new Set();   // files the page has put in the module
 
   // --- The run ------------------------------------------------------------
 
@@ -59,77 +58,30 @@
     return TYPED_NAME;
   }
 
-  function removeWritten() {
-    for (const path of written) {
-      try {
-        assembler.FS.unlink(path);
-      } catch (e) {
-        // not there: the run did not write it
-      }
-    }
-    written.clear();
-  }
-
-  // Calls the module's `name`, collecting what it prints when `keep`.
-  function call(name, returns, types, args, keep) {
-    output = keep ? [] : null;
-    const result = assembler.ccall(name, returns, types, args);
-    const printed = output;
-    output = null;
-    return {result, printed};
-  }
-
   function assemble(source, format) {
     const name = nameOf(source);
-    const sourcePath = name + '.asm';
-    const imagePath = name + '.' + EXTENSIONS[format];
-    removeWritten();
-    written.add(sourcePath);
-    written.add(imagePath);
-    assembler.FS.writeFile(sourcePath, new TextEncoder().encode(source));
-
-    const rows = [];
-    const count = call('orvix_web_listing', 'number', ['string'], [sourcePath], false).result;
-    for (let i = 0; i < count; i++) {
-      rows.push({
-        address: i,
-        word: assembler.ccall('orvix_web_word', 'string', ['number'], [i]),
-        line: assembler.ccall('orvix_web_line', 'number', ['number'], [i]),
-        statement: assembler.ccall('orvix_web_statement', 'string', ['number'], [i]),
-      });
-    }
-
-    const run = call('orvix_web_run', 'number', ['string', 'string', 'string'],
-                     [format, sourcePath, imagePath], true);
-    const image = run.result === 0 ? assembler.FS.readFile(imagePath) : null;
+    const run = assembler.assemble(source, format, name);
     return {
       name,
-      sourcePath,
-      imagePath,
-      command: `orvix -W -f ${format} ${sourcePath} ${imagePath}`,
-      status: run.result,
-      console: new TextDecoder().decode(new Uint8Array(run.printed)),
-      rows,
-      image,
+      command: run.command,
+      status: run.status,
+      console: new TextDecoder().decode(run.console),
+      rows: run.rows,
+      problems: problemsOf(run),
+      imagePath: run.imageName,
+      image: run.image,
     };
   }
 
-  // The located warnings and errors of the console, by source line, then the
-  // lines that say why a run failed without a source line.
-  function problemsOf(result) {
-    const path = result.sourcePath.replace(/[.*+?^${}()|[\]\\]/g, '\\$&');
-    const located = new RegExp('^' + path + ':(\\d+): (warning|error): ');
-    const unlocated = /^(Too many statements|Error reading|Cannot write)/;
-    const problems = [];
-    for (const text of result.console.split('\n')) {
-      const match = located.exec(text);
-      if (match) {
-        problems.push({line: Number(match[1]), kind: match[2], text});
-      } else if (unlocated.test(text)) {
-        problems.push({line: Infinity, kind: 'error', text});
-      }
+  // The diagnostics by source line, then why a run failed when no
+  // diagnostic says it.
+  function problemsOf(run) {
+    const problems = run.diagnostics.map((d) => ({line: d.line, kind: d.severity, text: d.text}));
+    problems.sort((a, b) => a.line - b.line);
+    if (run.failure !== '' && !problems.some((p) => p.kind === 'error')) {
+      problems.push({line: Infinity, kind: 'error', text: run.failure.replace(/\n$/, '')});
     }
-    return problems.sort((a, b) => (a.line === b.line ? 0 : a.line < b.line ? -1 : 1));
+    return problems;
   }
 
   // --- Showing a run -----------------------------------------------------
@@ -193,7 +145,7 @@
   }
 
   function show(source, result) {
-    const problems = problemsOf(result);
+    const problems = result.problems;
     showGutter(source, problems);
     showProblems(problems);
     showListing(result.rows);
@@ -261,7 +213,7 @@
   // else the default example.
   function initial() {
     const fields = fragmentFields();
-    const isFormat = (f) => f !== null && f !== undefined && f in EXTENSIONS;
+    const isFormat = (f) => f !== null && f !== undefined && formats.has(f);
     if (fields.has('src')) {
       const format = fields.get('format');
       return {source: editorText(fields.get('src')), format: isFormat(format) ? format : 'mif'};
@@ -330,8 +282,20 @@
     }
   }
 
+  function loadFormats() {
+    for (const f of assembler.formats()) {
+      formats.set(f.name, f);
+      const option = element('option', f.name);
+      option.value = f.name;
+      option.dataset.extension = f.extension;
+      option.title = f.help;
+      ui.format.append(option);
+    }
+  }
+
   function start(module) {
     assembler = module;
+    loadFormats();
     loadExamples();
     ui.source.disabled = false;
     ui.source.addEventListener('input', update);
@@ -355,20 +319,10 @@
     document.body.dataset.ready = 'true';
   }
 
-  let errorLine = '';
   createAssembler({
-    stdout: (byte) => {
-      if (output !== null) output.push(byte);
-    },
-    // Only the report that standard output failed goes to standard error.
-    stderr: (byte) => {
-      if (byte !== 10) {
-        errorLine += String.fromCharCode(byte);
-        return;
-      }
-      console.error(errorLine);
-      errorLine = '';
-    },
+    // The module prints nothing of a run; anything it does print is a fault.
+    print: (text) => console.error(text),
+    printErr: (text) => console.error(text),
   }).then(start, (error) => {
     ui.status.textContent = 'The assembler could not be loaded: ' + error;
     ui.status.className = 'failed';

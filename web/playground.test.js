@@ -22,8 +22,9 @@ const {chromium} = require('playwright-core');
 const WEB_DIR = process.env.ORVIX_WEB_DIR;
 const NATIVE = process.env.ORVIX_NATIVE;
 const EXAMPLES_DIR = path.join(process.env.ORVIX_SOURCE_DIR, 'examples');
-const EXTENSIONS = {mif: 'mif', readmemb: 'mem', readmemh: 'hex', coe: 'coe'};
-const FORMATS = Object.keys(EXTENSIONS);
+// The file name extension of each format, as the page's selector has them
+// from the module (read when the first page opens).
+let EXTENSIONS = null;
 
 // A program with a mistake on every line but the first and the last.
 const MISTAKES = [
@@ -131,6 +132,11 @@ async function open(context, address = '/') {
   });
   await page.goto(origin + address);
   await page.locator('body[data-ready="true"]').waitFor();
+  if (EXTENSIONS === null) {
+    const options = await page.getByLabel('Format').locator('option').evaluateAll(
+        (list) => list.map((o) => [o.value, o.dataset.extension]));
+    EXTENSIONS = Object.fromEntries(options);
+  }
   return page;
 }
 
@@ -239,9 +245,11 @@ test('every format of every example and of a typed program equals the native ima
     programs.push({name, source, pick: () => page.getByLabel('Example').selectOption(name)});
   }
   assert.ok(programs.length >= 4, 'the examples are found');
+  const formats = Object.keys(EXTENSIONS);
+  assert.deepEqual(formats.slice(0, 4), ['mif', 'readmemb', 'readmemh', 'coe']);
   for (const program of programs) {
     await program.pick();
-    for (const f of FORMATS) {
+    for (const f of formats) {
       await format.selectOption(f);
       const seen = await shown(page);
       const native = nativeRun(program.source, f, program.name);
