@@ -74,11 +74,4 @@ TEST(DecodeWord, EncodesBackToTheSameWord) {
   }
 }
 
-TEST(FindMnemonic, ExactAndCaseSensitive) {
-  EXPECT_EQ(&kMnemonics[0], findmnemonic("load"));
-  EXPECT_STREQ("leamq", findmnemonic("leamq")->name);
-  for (const char* op : {"LOAD", "lo", "load ", "", "5"})
-    EXPECT_EQ(nullptr, findmnemonic(op)) << op;
-}
-
 }  // namespace

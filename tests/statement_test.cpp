@@ -1,5 +1,6 @@
 // One statement line: the record made of it, the text beside the record,
 // and where each part stands in the line, for every shape a line can take.
+// The image comment made of a record is pinned with the images.
 
 #include "orvix/statement.h"
 
@@ -95,21 +96,5 @@ TEST_P(ParseStatement, FillsEveryFieldAndPlacesEveryPart) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, ParseStatement, testing::ValuesIn(kShapes), orvix_test::ByName());
-
-TEST(StatementComment, LabelTabsMnemonicAndOperand) {
-  const struct {
-    const char* line;
-    const char* comment;
-  } cases[] = {
-      {"start: load 5", "start:\t\tload 5"}, {"inc", "\t\tinc 0"},     {"j far", "\t\tj far"},
-      {"x: add -3", "x:\t\tadd -3"},         {"here:", "here:\t\t 0"},
-  };
-  for (const auto& c : cases) {
-    instruction cmd;
-    StatementText text;
-    parsestatement(c.line, 0, cmd, text);
-    EXPECT_STREQ(c.comment, statementcomment(cmd).cStr()) << c.line;
-  }
-}
 
 }  // namespace
