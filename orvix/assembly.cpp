@@ -222,8 +222,10 @@ Assembly loadstatements(SourceText& text, const AssemblyOptions& options) {
   size_t kept = 0;
   while (kept < a.statements.size() && a.statements[kept].line < stop) kept++;
   const bool too_many = kept > static_cast<size_t>(kMemoryWords);
+  Statement beyond;  // the first statement beyond the last word
   if (too_many) {
-    stop = a.statements[kMemoryWords].line;
+    beyond = a.statements[kMemoryWords];
+    stop = beyond.line;
     while (kept > 0 && a.statements[kept - 1].line >= stop) kept--;
   }
   a.statements.resize(kept);
@@ -253,21 +255,26 @@ Assembly loadstatements(SourceText& text, const AssemblyOptions& options) {
   }
 
   if (too_many) {
+    report.problem(SEVERITY_ERROR, beyond.line, beyond.text.whole,
+                   formatted("too many statements: the memory holds %d words", kMemoryWords));
     a.failure =
         formatted("Too many statements, ZRC memory holds %d words, aborting..\n", kMemoryWords);
     report.message(a.failure);
     a.outcome = OUTCOME_TOO_MANY;
   } else if (text.failed()) {
     a.read_error = text.error();
-    if (options.report) {
-      report.message(options.source + ": error: cannot read: " +
-                     strerror(text.error() != 0 ? text.error() : EIO) + "\n");
-    }
+    report.problem(SEVERITY_ERROR, 0, Span(),
+                   std::string("cannot read: ") +
+                       (text.utf16() ? "the source is UTF-16 text; save it as UTF-8"
+                                     : strerror(text.error() != 0 ? text.error() : EIO)));
     a.failure = "Error reading ZRC assembly source file '" + options.source + "', aborting..\n";
     report.message(a.failure);
     a.outcome = OUTCOME_READ_ERROR;
+  } else if (a.statements.empty()) {
+    report.problem(SEVERITY_ERROR, 0, Span(), "the source holds no statement");
+    a.outcome = OUTCOME_NO_STATEMENT;
   } else {
-    a.outcome = a.statements.empty() ? OUTCOME_NO_STATEMENT : OUTCOME_ASSEMBLED;
+    a.outcome = OUTCOME_ASSEMBLED;
   }
   return a;
 }

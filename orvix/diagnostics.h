@@ -26,7 +26,7 @@ enum Severity {
 // One problem in a source.
 struct Diagnostic {
   long long line = 0;  // 1-based source line; 0 when it concerns no line
-  Span range;          // the part of the line concerned; the whole line when none is
+  Span range;          // the part of the line concerned; empty for the whole line
   Severity severity = SEVERITY_WARNING;
   std::string text;        // what is wrong and what was done, a suggestion included
   std::string suggestion;  // the name suggested in `text`; "" for none

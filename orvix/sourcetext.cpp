@@ -29,6 +29,22 @@ size_t SourceText::read(void* self, char* buf, size_t size) {
     memcpy(buf, s.text_ + s.pos_, n);
     s.pos_ += n;
   }
+  if (!s.started_ && !s.failed_) {
+    s.started_ = true;
+    const unsigned char* b = reinterpret_cast<const unsigned char*>(buf);
+    if (n >= 2 && ((b[0] == 0xff && b[1] == 0xfe) || (b[0] == 0xfe && b[1] == 0xff))) {
+      // UTF-16 would be read as NUL bytes and noise: it is not read at all.
+      s.utf16_ = true;
+      s.failed_ = true;
+      s.ended_ = true;
+      return 0;
+    }
+    if (n >= 3 && b[0] == 0xef && b[1] == 0xbb && b[2] == 0xbf) {
+      // The byte order mark of UTF-8 is no part of the text.
+      n -= 3;
+      memmove(buf, buf + 3, n);
+    }
+  }
   s.take(buf, n);
   if (n == 0 && !s.failed_) {
     s.ended_ = true;

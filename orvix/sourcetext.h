@@ -7,7 +7,9 @@
 // become statements; the source is read once, from a stream or from memory,
 // and never held whole (unless the lines are kept). Lines are numbered as an
 // editor numbers them; a line's length counts its bytes without its LF or
-// CR LF. Not thread-safe; one object reads one source once.
+// CR LF. What Windows editors put in front of the text is dealt with here:
+// a UTF-8 byte order mark is no part of line 1, and a source in UTF-16 is
+// not read at all. Not thread-safe; one object reads one source once.
 
 #ifndef ORVIX_SOURCETEXT_H_
 #define ORVIX_SOURCETEXT_H_
@@ -49,8 +51,10 @@ class SourceText {
   // or holding a NUL byte), or every line when lines are kept; a last line
   // without a line end counts once the source is read to its end.
   const std::vector<Line>& lines() const { return lines_; }
-  // True when a read of the stream failed.
+  // True when a read of the stream failed, or the source is UTF-16 text.
   bool failed() const { return failed_; }
+  // True when the source begins with a UTF-16 byte order mark.
+  bool utf16() const { return utf16_; }
   // The system's error number of the failed read; 0 when unknown.
   int error() const { return error_; }
   // The number of the line being read when the source ended or failed.
@@ -70,6 +74,8 @@ class SourceText {
   long long longest_ = -1;  // -1: no line is noted for its length
   bool ended_ = false;
   bool failed_ = false;
+  bool utf16_ = false;
+  bool started_ = false;  // the first bytes have been looked at
   int error_ = 0;
   char last_ = '\0';             // the last byte of the current line so far
   long long current_bytes_ = 0;  // bytes of the current line so far, CR included

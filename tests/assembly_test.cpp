@@ -452,6 +452,9 @@ const Placed kPlaced[] = {
     {"LabelAlone", "here:   \n", {{1, "here:"}}},
     // A problem of the line itself covers the whole line.
     {"NulByte", "inc\0 9\r\n"s, {{1, "inc\0 9"s}}},
+    // Columns count from the byte after a byte order mark.
+    {"ByteOrderMark", "\xef\xbb\xbfload 300\n", {{1, "300"}}},
+    {"TooMany", Repeat("inc\n", 32) + " x: inc 1\n", {{33, "x: inc 1"}}},
     // A statement in the second piece of an over-long line stands where the
     // piece does in the line.
     {"SecondPiece",
@@ -465,7 +468,8 @@ class DiagnosticPlaces : public testing::TestWithParam<Placed> {};
 
 TEST_P(DiagnosticPlaces, CoverThePartConcerned) {
   const Placed& p = GetParam();
-  const std::vector<std::string> lines = Lines(p.source);
+  std::vector<std::string> lines = Lines(p.source);
+  if (lines[0].compare(0, 3, "\xef\xbb\xbf") == 0) lines[0].erase(0, 3);
   const Assembly a = Assemble(p.source);
   std::vector<std::pair<long long, std::string>> covered;
   for (const Diagnostic& d : a.diagnostics) {
@@ -569,22 +573,36 @@ TEST(Load, LinePiecesAt1023Bytes) {
   }
 }
 
-TEST(Load, NoStatementAndTooMany) {
+const std::string kNoStatement =
+    "in.asm: error: the source holds no statement\n"
+    "orvix: Error reading source file in.asm.\n";
+
+TEST(Load, NoStatementTooManyAndWindowsEncodings) {
   const struct {
     std::string source;
     AssemblyOutcome outcome;
     std::string console;
   } cases[] = {
-      {"", OUTCOME_NO_STATEMENT, kProcessing + "orvix: Error reading source file in.asm.\n"},
-      {"; only\n\n  \t\n", OUTCOME_NO_STATEMENT,
-       kProcessing + "orvix: Error reading source file in.asm.\n"},
+      {"", OUTCOME_NO_STATEMENT, kProcessing + kNoStatement},
+      {"; only\n\n  \t\n", OUTCOME_NO_STATEMENT, kProcessing + kNoStatement},
       {Repeat("inc\n", 32) + "; end\n\n", OUTCOME_ASSEMBLED,
        kProcessing + kToConsole + Repeat(kInc, 32)},
       // Warnings before the statement beyond the last word are told; none
       // of its line.
       {"add 1, 2\n" + Repeat("inc\n", 31) + "inc 5\ninc 6\n", OUTCOME_TOO_MANY,
        kProcessing + "in.asm:1: warning: text after the operand is ignored: '2'\n" +
+           "in.asm:33: error: too many statements: the memory holds 32 words\n" +
            "Too many statements, ZRC memory holds 32 words, aborting..\n" +
+           "orvix: Error reading source file in.asm.\n"},
+      // A UTF-8 byte order mark is no part of the text; UTF-16 is not read.
+      {"\xef\xbb\xbfload 5\n", OUTCOME_ASSEMBLED, kProcessing + kToConsole + "1000000101\n"},
+      {"\xff\xfel\0o\0a\0d\0\n\0"s, OUTCOME_READ_ERROR,
+       kProcessing + "in.asm: error: cannot read: the source is UTF-16 text; save it as UTF-8\n" +
+           "Error reading ZRC assembly source file 'in.asm', aborting..\n" +
+           "orvix: Error reading source file in.asm.\n"},
+      {"\xfe\xff\0l\0o\0a\0d\0\n"s, OUTCOME_READ_ERROR,
+       kProcessing + "in.asm: error: cannot read: the source is UTF-16 text; save it as UTF-8\n" +
+           "Error reading ZRC assembly source file 'in.asm', aborting..\n" +
            "orvix: Error reading source file in.asm.\n"},
   };
   for (const auto& c : cases) {

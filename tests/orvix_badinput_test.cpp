@@ -317,6 +317,24 @@ const std::vector<Row>& Rows() {
        },
        kIsSource, 1, Result::kSourceKept},
 
+      // Sources saved by Windows editors, on every system: a UTF-8 byte order
+      // mark is no part of the text; UTF-16 is not read, and with -W the
+      // reason is told.
+      {"ByteOrderMarkIsNoText", Source("bom.asm", "\xef\xbb\xbf" + std::string(kStatement)),
+       InDir("out.mif"), kWritten, 0, Result::kImage, kStatementImage},
+      {"Utf16SourceIsNotRead", Source("utf16.asm", Bytes("\xff\xfel\0o\0a\0d\0 \0005\0\n\0")),
+       Earlier("out.mif"),
+       Cat({kProcessing, "Error reading ZRC assembly source file '{src}', aborting..\n",
+            kReadError}),
+       1, Result::kKept},
+      Row{"Utf16SourceWithReason", Source("utf16.asm", Bytes("\xfe\xff\0l\0o\0a\0d\0 \0005\0\n")),
+          Earlier("out.mif"),
+          Cat({kProcessing,
+               "{src}: error: cannot read: the source is UTF-16 text; save it as UTF-8\n",
+               "Error reading ZRC assembly source file '{src}', aborting..\n", kReadError}),
+          1, Result::kKept}
+          .Options({"-W"}),
+
       // Names in UTF-8, outside any one ANSI code page.
       {"NonAsciiNames",
        Source("Ã"
