@@ -295,10 +295,20 @@ void encodestatements(Assembly& a, const AssemblyOptions& options) {
   for (size_t i = 0; i < a.statements.size(); i++) {
     Statement& s = a.statements[i];
     const Mnemonic* m = findmnemonic(s.record.op);
-    if (m == nullptr) {
-      report.problem(SEVERITY_ERROR, s.line, orelse(s.text.mnemonic, s.text.whole),
+    if (m == nullptr && s.record.op.length() == 0) {
+      // A label alone, or commas alone: the line has no mnemonic to be unknown.
+      report.problem(SEVERITY_ERROR, s.line, s.text.whole,
+                     s.record.label.length() > 0
+                         ? formatted("no instruction after the label '%s': a statement needs a "
+                                     "mnemonic",
+                                     s.record.label.cStr())
+                         : std::string("no instruction in the statement: it needs a mnemonic"));
+    } else if (m == nullptr) {
+      report.problem(SEVERITY_ERROR, s.line, s.text.mnemonic,
                      formatted("unknown instruction '%s'", s.record.op.cStr()),
                      suggest(s.record.op.cStr(), mnemonicnames()));
+    }
+    if (m == nullptr) {
       a.failure = formatted("Unknown ZRC instruction '%s', aborting..\n", s.record.op.cStr());
       report.message(a.failure);
       a.outcome = OUTCOME_UNKNOWN_MNEMONIC;

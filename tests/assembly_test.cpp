@@ -276,7 +276,8 @@ const std::vector<Case> kKinds = {
          kGenFailed,
      1},
     {"LabelOnlyLineIsALocatedError", "; start\nhere:\n", "",
-     "in.asm:2: error: unknown instruction ''\nUnknown ZRC instruction '', aborting..\n" +
+     "in.asm:2: error: no instruction after the label 'here': a statement needs a mnemonic\n"
+     "Unknown ZRC instruction '', aborting..\n" +
          kGenFailed,
      1},
     {"UnknownMnemonicOneEditAway", "lod 5\n", "",
