@@ -70,6 +70,13 @@ void checkline(const SourceText::Line& line, Report& report) {
     report.problem(SEVERITY_WARNING, line.number, wholeline(line.length),
                    "NUL byte in the line: the rest of the line is ignored");
   }
+  if (line.ctrlz) {
+    Span at;
+    at.begin = line.length;
+    at.end = line.length + 1;
+    report.problem(SEVERITY_WARNING, line.number, at,
+                   "a Ctrl-Z byte ends the source here; the rest is not read");
+  }
 }
 
 // What the loader would pass over in statement `i` of `a`.
@@ -196,6 +203,7 @@ Assembly loadstatements(SourceText& text, const AssemblyOptions& options) {
   Assembly a;
   Report report(a, options);
   if (options.keep_lines) text.keepLines();
+  if (options.ctrlz_ends) text.endAtCtrlZ();
   text.noteLongerThan(kMaxLineLength - 1);
   LineReader reader(SourceText::read, &text, kMaxLineLength);
   reader.configure(LR_SET_TRIM_LINES, reinterpret_cast<void*>(1));
@@ -249,7 +257,7 @@ Assembly loadstatements(SourceText& text, const AssemblyOptions& options) {
     const long long upto = i < a.statements.size() ? a.statements[i].line : stop - 1;
     for (; n < noted.size() && noted[n].number <= upto; n++) {
       if (options.keep_lines) a.lines.push_back(noted[n]);
-      if (noted[n].nul || noted[n].length > kMaxLineLength - 1) checkline(noted[n], report);
+      checkline(noted[n], report);
     }
     if (i < a.statements.size()) checkstatement(a, i, report);
   }

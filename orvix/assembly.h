@@ -38,6 +38,7 @@ struct AssemblyOptions {
   bool report = false;               // the console tells every diagnostic (-W)
   bool strict = false;               // any warning fails the assembly
   bool keep_lines = false;           // keep every source line, for a listing
+  bool ctrlz_ends = false;           // a Ctrl-Z byte ends the source (Windows' text mode)
 };
 
 // How an assembly ended.

@@ -21,13 +21,13 @@ class Console {
 
   void print(const ConsoleLine& line) {
     if (line.channel == CONSOLE_PROGRESS) {
-      if (!quiet_) fputs(line.text.c_str(), stdout);
+      if (!quiet_) printtext(stdout, line.text);
     } else {
       message(line.text);
     }
   }
   void progress(const std::string& text) { print({CONSOLE_PROGRESS, text}); }
-  void message(const std::string& text) { fputs(text.c_str(), quiet_ ? stderr : stdout); }
+  void message(const std::string& text) { printtext(quiet_ ? stderr : stdout, text); }
 
  private:
   bool quiet_;
@@ -80,18 +80,18 @@ int run(int argc, char** argv) {
   String error;
   const CommandAction action = readcommandline(argc, argv, cl, error);
   if (action == ACTION_HELP) {
-    fputs(helptext().c_str(), stdout);
+    printtext(stdout, helptext());
     return 0;
   }
   if (action == ACTION_VERSION) {
-    fputs(versiontext().c_str(), stdout);
+    printtext(stdout, versiontext());
     return 0;
   }
 
   Console console(cl.quiet);
   console.progress(banner());
   if (action == ACTION_USAGE) {
-    fputs("usage: orvix <input file> [<output file>]\n", stdout);
+    printtext(stdout, "usage: orvix <input file> [<output file>]\n");
     return 1;
   }
   if (action == ACTION_ERROR) {
@@ -105,7 +105,9 @@ int run(int argc, char** argv) {
     return 1;
   }
 
-  FILE* fp = openfile(cl.source, "r");
+  // Read as bytes, so that lines are counted alike on every system; where
+  // text mode would end the source at a Ctrl-Z byte, the assembly does.
+  FILE* fp = openfile(cl.source, "rb");
   if (fp == nullptr) {
     systemerror(console, cl, cl.source, "cannot open", errno);
     console.message(std::string("orvix: Error reading source file ") + cl.source + ".\n");
@@ -118,6 +120,7 @@ int run(int argc, char** argv) {
   options.report = cl.warnings;
   options.strict = cl.strict;
   options.keep_lines = cl.listing != nullptr;
+  options.ctrlz_ends = kTextEndsAtCtrlZ;
   const Assembly assembly = assemble(fp, options);
   fclose(fp);
   for (const ConsoleLine& line : assembly.console) console.print(line);
@@ -139,15 +142,14 @@ int run(int argc, char** argv) {
   }
   // Last of all, so that standard output carries the image alone.
   if (cl.image_to_stdout) {
-    const std::string text = cl.format->text(image);
-    fwrite(text.data(), 1, text.size(), stdout);
+    printtext(stdout, cl.format->text(image));
   }
   return 0;
 }
 
 int finish(int status) {
   if (fflush(stdout) != 0 || ferror(stdout)) {
-    fprintf(stderr, "orvix: Error writing to standard output.\n");
+    printtext(stderr, "orvix: Error writing to standard output.\n");
     return 1;
   }
   return status;

@@ -25,20 +25,36 @@
 void startprocess(int& argc, char**& argv);
 
 // fopen with the path in UTF-8 on Windows: text mode unless `mode` says "b".
+// On Windows a path of any length works, and "/" separates as a backslash
+// does. An empty path names no file (errno ENOENT).
 FILE* openfile(const char* path, const char* mode);
+
+// True where a file read in text mode ends at a Ctrl-Z byte (Windows). A
+// source read there in binary mode, for the same line numbers as elsewhere,
+// must end there too.
+extern const bool kTextEndsAtCtrlZ;
+
+// Writes `text` (UTF-8, LF line ends) to `stream`, standard output or
+// standard error, as text: on a Windows console as characters, which show
+// right whatever the console's code page; into a file or a pipe, and on
+// other systems, as its bytes in text mode. A failure shows in
+// ferror(stream).
+void printtext(FILE* stream, const std::string& text);
 
 // Writes `text` (LF line ends) to the file `path` in text mode. A regular
 // file, or a path that names nothing yet, is replaced whole: the text goes
 // to a temporary file in the same directory, stored on disk, then renamed
-// onto the target, so a
-// failure leaves the previous file as it was and no temporary file behind.
+// onto the target, so a failure leaves the previous file as it was and no
+// temporary file behind.
 // A symbolic link is followed and stays a link; on POSIX systems a replaced
 // file keeps its permission bits (and its owner, where that is allowed). An
 // existing file the user may not write (on Windows also a read-only file,
 // or one that another program holds open without sharing it for deletion)
 // is refused. Devices and FIFOs (NUL and CON on Windows) are written in
-// place. Returns false on any failure to open, write, store, close or
-// rename, with errno set to the error number of the first failure.
+// place. On Windows a path of any length works (one the system cannot take
+// is refused), and "/" separates as a backslash does. Returns false on any
+// failure to open, write, store, close or rename, with errno set to the
+// error number of the first failure (ENOENT for an empty path).
 bool replacefile(const char* path, const std::string& text);
 
 // True when `a` and `b` name one file, whatever their spelling: two that

@@ -65,7 +65,18 @@ void startprocess(int&, char**&) {}
 
 FILE* openfile(const char* path, const char* mode) { return fopen(path, mode); }
 
+const bool kTextEndsAtCtrlZ = false;
+
+void printtext(FILE* stream, const std::string& text) {
+  fwrite(text.data(), 1, text.size(), stream);
+}
+
 bool replacefile(const char* path, const std::string& text) {
+  // An empty path names no file: no temporary file is made for it.
+  if (path[0] == '\0') {
+    errno = ENOENT;
+    return false;
+  }
   String target;
   if (!followlinks(path, target)) return false;
   struct stat st;

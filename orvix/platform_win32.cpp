@@ -1,6 +1,8 @@
 // The operating-system part of the assembler on Windows. Paths arrive in
 // UTF-8 and go to the wide-character functions, so any name works,
-// whatever the system's ANSI code page.
+// whatever the system's ANSI code page, and in their extended form when
+// they are long, so any length works. What is printed to a console goes to
+// it as characters.
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -14,9 +16,11 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -42,6 +46,38 @@ std::string narrow(const wchar_t* wide) {
   WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], n, nullptr, nullptr);
   text.resize(static_cast<size_t>(n - 1));
   return text;
+}
+
+// A path in its extended form, which the system takes as it stands and at
+// any length: "\\?\C:\dir\name", "\\?\UNC\host\share\name".
+const wchar_t kExtended[] = L"\\\\?\\";
+
+// `path` in a form the system takes at any length: as it is while its full
+// path fits in MAX_PATH, else that full path in its extended form.
+std::wstring longform(const std::wstring& path) {
+  if (path.compare(0, 4, kExtended) == 0) return path;
+  DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (n < MAX_PATH) return path;
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(path.c_str(), n, &full[0], nullptr);
+  if (n == 0 || n >= full.size()) return path;
+  full.resize(n);
+  // A device ("\\.\NUL") stays as it is.
+  if (full.compare(0, 4, L"\\\\.\\") == 0) return path;
+  if (full.compare(0, 2, L"\\\\") == 0) return kExtended + (L"UNC" + full.substr(1));
+  return kExtended + full;
+}
+
+// The path the wide-character functions are given for the UTF-8 `path`:
+// "/" a separator as the backslash is (Wine alone would take "/name" for a
+// name on its host), in a form that any length takes (longform). "" when
+// `path` is empty or not UTF-8.
+std::wstring systempath(const char* path) {
+  std::wstring wide = widen(path);
+  // An extended path is taken as it stands, "/" included.
+  if (wide.compare(0, 4, kExtended) == 0) return wide;
+  std::replace(wide.begin(), wide.end(), L'/', L'\\');
+  return longform(wide);
 }
 
 // An open handle that closes itself.
@@ -87,8 +123,8 @@ std::wstring finalpath(HANDLE h, const std::wstring& path) {
   if (n == 0 || n >= full.size()) return path;
   full.resize(n);
   // "\\?\C:\dir\name" is "C:\dir\name"; "\\?\UNC\host\share" is "\\host\share".
-  if (full.compare(0, 8, L"\\\\?\\UNC\\") == 0) return L"\\\\" + full.substr(8);
-  if (full.compare(0, 4, L"\\\\?\\") == 0) return full.substr(4);
+  if (full.compare(0, 8, L"\\\\?\\UNC\\") == 0) return longform(L"\\\\" + full.substr(8));
+  if (full.compare(0, 4, L"\\\\?\\") == 0) return longform(full.substr(4));
   return full;
 }
 
@@ -131,10 +167,63 @@ void startprocess(int& argc, char**& argv) {
 }
 
 FILE* openfile(const char* path, const char* mode) {
-  std::wstring wide = widen(path);
-  std::wstring wmode = widen(mode);
-  if (wide.empty()) return nullptr;
-  return _wfopen(wide.c_str(), wmode.c_str());
+  const std::wstring wide = systempath(path);
+  if (wide.empty()) {
+    errno = ENOENT;
+    return nullptr;
+  }
+  return _wfopen(wide.c_str(), widen(mode).c_str());
+}
+
+const bool kTextEndsAtCtrlZ = true;
+
+void printtext(FILE* stream, const std::string& text) {
+  // The system's handle of the stream, asked of the system: the C library
+  // would end the process over a stream it holds no handle for.
+  const DWORD which = stream == stdout   ? STD_OUTPUT_HANDLE
+                      : stream == stderr ? STD_ERROR_HANDLE
+                                         : 0;
+  HANDLE h = which != 0 ? GetStdHandle(which) : INVALID_HANDLE_VALUE;
+  DWORD mode = 0;
+  if (text.empty() || h == nullptr || h == INVALID_HANDLE_VALUE || !GetConsoleMode(h, &mode)) {
+    fwrite(text.data(), 1, text.size(), stream);
+    return;
+  }
+  // A console shows characters: bytes would be read in its code page, which
+  // Wine's, for one, does not take as UTF-8. Bytes that are not UTF-8 show
+  // as U+FFFD. What the stream holds comes first.
+  fflush(stream);
+  std::string crlf;
+  for (char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, crlf.data(), static_cast<int>(crlf.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(std::max(n, 0)), L'\0');
+  if (n > 0) {
+    MultiByteToWideChar(CP_UTF8, 0, crlf.data(), static_cast<int>(crlf.size()), &wide[0], n);
+  }
+  size_t done = 0;
+  while (done < wide.size()) {
+    // In pieces a console takes at once, never between the two halves of a
+    // surrogate pair.
+    DWORD piece = static_cast<DWORD>(std::min<size_t>(wide.size() - done, 4096));
+    if (done + piece < wide.size() && IS_HIGH_SURROGATE(wide[done + piece - 1])) piece--;
+    DWORD written = 0;
+    if (!WriteConsoleW(h, wide.data() + done, piece, &written, nullptr) || written == 0) break;
+    done += written;
+  }
+  if (done < wide.size()) {
+    // The rest as bytes in text mode (its LF line ends again), which fail,
+    // if they do, where ferror tells.
+    std::string rest;
+    for (const char c : narrow(wide.c_str() + done)) {
+      if (c == '\n' && !rest.empty() && rest.back() == '\r') rest.pop_back();
+      rest += c;
+    }
+    fwrite(rest.data(), 1, rest.size(), stream);
+  }
 }
 
 namespace {
@@ -146,11 +235,17 @@ int errnoof(DWORD err) {
     DWORD windows;
     int posix;
   } kErrors[] = {
-      {ERROR_FILE_NOT_FOUND, ENOENT}, {ERROR_PATH_NOT_FOUND, ENOENT},
-      {ERROR_INVALID_NAME, ENOENT},   {ERROR_DIRECTORY, ENOENT},
-      {ERROR_ACCESS_DENIED, EACCES},  {ERROR_SHARING_VIOLATION, EACCES},
-      {ERROR_LOCK_VIOLATION, EACCES}, {ERROR_WRITE_PROTECT, EROFS},
-      {ERROR_DISK_FULL, ENOSPC},      {ERROR_HANDLE_DISK_FULL, ENOSPC},
+      {ERROR_FILE_NOT_FOUND, ENOENT},
+      {ERROR_PATH_NOT_FOUND, ENOENT},
+      {ERROR_INVALID_NAME, ENOENT},
+      {ERROR_DIRECTORY, ENOENT},
+      {ERROR_ACCESS_DENIED, EACCES},
+      {ERROR_SHARING_VIOLATION, EACCES},
+      {ERROR_LOCK_VIOLATION, EACCES},
+      {ERROR_WRITE_PROTECT, EROFS},
+      {ERROR_DISK_FULL, ENOSPC},
+      {ERROR_HANDLE_DISK_FULL, ENOSPC},
+      {ERROR_FILENAME_EXCED_RANGE, ENAMETOOLONG},
   };
   for (const auto& e : kErrors) {
     if (e.windows == err) return e.posix;
@@ -158,10 +253,45 @@ int errnoof(DWORD err) {
   return EIO;
 }
 
+// Makes a new empty file in the directory `dir` ("" for the current one) for
+// a text that replaces a file there, open for writing as `fp`, and returns
+// its path; "" when none could be made.
+std::wstring maketemp(const std::wstring& dir, FILE*& fp) {
+  // A name no other run is likely to pick: the process and the time, then
+  // the next of a sequence when one is taken.
+  uint32_t tag = GetCurrentProcessId() * 2654435761u ^ static_cast<uint32_t>(GetTickCount64());
+  for (int tries = 0; tries < 100; tries++, tag += 0x9e3779b9u) {
+    wchar_t name[16];
+    swprintf(name, 16, L"orv%08X.tmp", static_cast<unsigned>(tag));
+    const std::wstring path = longform(dir + name);
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+      const DWORD err = GetLastError();
+      if (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS) continue;
+      return std::wstring();
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_WRONLY | _O_TEXT);
+    if (fd == -1) CloseHandle(h);
+    fp = fd == -1 ? nullptr : _fdopen(fd, "w");
+    if (fp == nullptr) {
+      if (fd != -1) _close(fd);
+      DeleteFileW(path.c_str());
+      return std::wstring();
+    }
+    return path;
+  }
+  SetLastError(ERROR_FILE_EXISTS);
+  return std::wstring();
+}
+
 // replacefile without its error number.
 bool replacewhole(const char* path, const std::string& text) {
-  const std::wstring wide = widen(path);
-  if (wide.empty()) return false;
+  const std::wstring wide = systempath(path);
+  if (wide.empty()) {
+    errno = ENOENT;
+    return false;
+  }
   std::wstring target = wide;
   {
     Handle existing(openquery(wide));
@@ -190,21 +320,20 @@ bool replacewhole(const char* path, const std::string& text) {
     }
   }
 
-  std::wstring dir = directoryof(target);
-  wchar_t temp[MAX_PATH + 1];
-  if (GetTempFileNameW(dir.empty() ? L"." : dir.c_str(), L"orv", 0, temp) == 0) return false;
-  FILE* fp = _wfopen(temp, L"w");
-  bool ok = fp != nullptr && finishfile(fp, text, true);
+  FILE* fp = nullptr;
+  const std::wstring temp = maketemp(directoryof(target), fp);
+  if (temp.empty()) return false;
+  bool ok = finishfile(fp, text, true);
   // One step, stored on disk before it returns. It fails, and the target
   // stays whole, when another program holds the target open without
   // sharing it for deletion.
-  if (ok &&
-      !MoveFileExW(temp, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (ok && !MoveFileExW(temp.c_str(), target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     ok = false;
   }
   if (!ok) {
     const DWORD err = GetLastError();
-    DeleteFileW(temp);
+    DeleteFileW(temp.c_str());
     SetLastError(err);
   }
   return ok;
@@ -245,7 +374,7 @@ bool identifyhandle(HANDLE h, FileIdentity& id) {
 
 // The identity of the file `path` names; false when it names none.
 bool identify(const char* path, FileIdentity& id) {
-  const std::wstring wide = widen(path);
+  const std::wstring wide = systempath(path);
   if (wide.empty()) return false;
   {
     Handle file(openquery(wide));

@@ -14,20 +14,11 @@ size_t SourceText::read(void* self, char* buf, size_t size) {
   SourceText& s = *static_cast<SourceText*>(self);
   if (s.ended_) return 0;
   size_t n = 0;
-  if (s.fp_ != nullptr) {
-    errno = 0;
-    n = fread(buf, 1, size, s.fp_);
-    if (ferror(s.fp_)) {
-      // Nothing is read after a read error, even one a retry would get past:
-      // the line it broke off is no line.
-      s.failed_ = true;
-      s.error_ = errno;
-      s.ended_ = true;
-    }
-  } else {
-    n = std::min(size, s.size_ - s.pos_);
-    memcpy(buf, s.text_ + s.pos_, n);
-    s.pos_ += n;
+  if (!s.fetch(buf, size, n)) {
+    // Nothing is read after a read error, even one a retry would get past:
+    // the line it broke off is no line.
+    s.failed_ = true;
+    s.ended_ = true;
   }
   if (!s.started_ && !s.failed_) {
     s.started_ = true;
@@ -45,12 +36,49 @@ size_t SourceText::read(void* self, char* buf, size_t size) {
       memmove(buf, buf + 3, n);
     }
   }
+  const char* ctrlz =
+      s.ctrlz_ && !s.failed_ ? static_cast<const char*>(memchr(buf, '\x1a', n)) : nullptr;
+  if (ctrlz != nullptr) {
+    // The source ends here. The bytes from the Ctrl-Z on are not handed
+    // over, so `buf` can take what follows.
+    const size_t kept = static_cast<size_t>(ctrlz - buf);
+    s.take(buf, kept);
+    s.current_.ctrlz = s.textfollows(ctrlz + 1, n - kept - 1, buf + kept, size - kept);
+    s.ended_ = true;
+    if (s.current_bytes_ > 0 || s.current_.ctrlz) s.endline(false);
+    return kept;
+  }
   s.take(buf, n);
   if (n == 0 && !s.failed_) {
     s.ended_ = true;
     if (s.current_bytes_ > 0) s.endline(false);
   }
   return n;
+}
+
+bool SourceText::fetch(char* buf, size_t size, size_t& n) {
+  if (fp_ == nullptr) {
+    n = std::min(size, size_ - pos_);
+    memcpy(buf, text_ + pos_, n);
+    pos_ += n;
+    return true;
+  }
+  errno = 0;
+  n = fread(buf, 1, size, fp_);
+  if (!ferror(fp_)) return true;
+  error_ = errno;
+  return false;
+}
+
+bool SourceText::textfollows(const char* rest, size_t n, char* scratch, size_t size) {
+  for (;;) {
+    for (size_t i = 0; i < n; i++) {
+      if (rest[i] != '\r' && rest[i] != '\n') return true;
+    }
+    // What a read error hides is not the source's: it ended at the Ctrl-Z.
+    if (!fetch(scratch, size, n) || n == 0) return false;
+    rest = scratch;
+  }
 }
 
 void SourceText::take(const char* bytes, size_t n) {
@@ -77,7 +105,7 @@ void SourceText::endline(bool newline) {
     current_.length--;
     if (!current_.text.empty()) current_.text.pop_back();
   }
-  if (keep_ || current_.nul || (longest_ >= 0 && current_.length > longest_)) {
+  if (keep_ || current_.nul || current_.ctrlz || (longest_ >= 0 && current_.length > longest_)) {
     lines_.push_back(current_);
   }
   const long long next = current_.number + 1;

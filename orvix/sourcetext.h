@@ -9,7 +9,8 @@
 // editor numbers them; a line's length counts its bytes without its LF or
 // CR LF. What Windows editors put in front of the text is dealt with here:
 // a UTF-8 byte order mark is no part of line 1, and a source in UTF-16 is
-// not read at all. Not thread-safe; one object reads one source once.
+// not read at all. Where asked, a Ctrl-Z byte ends the source, as Windows'
+// text mode reads a file. Not thread-safe; one object reads one source once.
 
 #ifndef ORVIX_SOURCETEXT_H_
 #define ORVIX_SOURCETEXT_H_
@@ -26,6 +27,7 @@ class SourceText {
     long long number = 0;  // 1-based
     long long length = 0;  // bytes without the LF or CR LF
     bool nul = false;      // a NUL byte stands in it
+    bool ctrlz = false;    // a Ctrl-Z byte at `length` ends the source; text follows it
     std::string text;      // its bytes without the line end, when lines are kept
   };
 
@@ -41,6 +43,9 @@ class SourceText {
   void keepLines() { keep_ = true; }
   // Notes, from now on, every line longer than `bytes`.
   void noteLongerThan(long long bytes) { longest_ = bytes; }
+  // Ends the source at the first Ctrl-Z byte read from now on. What follows
+  // it is read only to tell whether it is more than line ends.
+  void endAtCtrlZ() { ctrlz_ = true; }
 
   // The LineReader's byte source (LineReaderBytes), `self` being the
   // object: up to `size` bytes, 0 at the end of the source or after a read
@@ -48,7 +53,8 @@ class SourceText {
   static size_t read(void* self, char* buf, size_t size);
 
   // The lines read so far that are noted (longer than noteLongerThan says,
-  // or holding a NUL byte), or every line when lines are kept; a last line
+  // holding a NUL byte, or cut by a Ctrl-Z byte with more than line ends
+  // after it), or every line when lines are kept; a last line
   // without a line end counts once the source is read to its end.
   const std::vector<Line>& lines() const { return lines_; }
   // True when a read of the stream failed, or the source is UTF-16 text.
@@ -61,6 +67,12 @@ class SourceText {
   long long lastLine() const { return current_.number; }
 
  private:
+  // Stores up to `size` bytes of the source in `buf` and sets `n` to their
+  // number, 0 at its end; false when the read failed (error_ says why).
+  bool fetch(char* buf, size_t size, size_t& n);
+  // True when anything but CR and LF is in the `n` bytes at `rest` or in the
+  // source after them, which is read through `scratch` (`size` bytes).
+  bool textfollows(const char* rest, size_t n, char* scratch, size_t size);
   // Notes `n` bytes at `bytes` as part of the lines being read.
   void take(const char* bytes, size_t n);
   // Ends the current line, `newline` telling whether a LF ended it.
@@ -75,6 +87,7 @@ class SourceText {
   bool ended_ = false;
   bool failed_ = false;
   bool utf16_ = false;
+  bool ctrlz_ = false;    // a Ctrl-Z byte ends the source
   bool started_ = false;  // the first bytes have been looked at
   int error_ = 0;
   char last_ = '\0';             // the last byte of the current line so far

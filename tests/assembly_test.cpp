@@ -613,6 +613,46 @@ TEST(Load, NoStatementTooManyAndWindowsEncodings) {
   }
 }
 
+// Where asked (on Windows, as text mode reads a file), a Ctrl-Z byte ends
+// the source; it is told at its line, and its byte, only when more than line
+// ends follows it. Elsewhere it is a byte as any other.
+TEST(Load, CtrlZEndsTheSourceWhereAsked) {
+  const std::string kEnds = "a Ctrl-Z byte ends the source here; the rest is not read";
+  const struct {
+    std::string source;
+    bool ends;
+    std::string console;
+    long long column;  // of the warning's one byte; -1 for none
+  } cases[] = {
+      {"load 5\n\x1ainc\n", true, kProcessing + W(2, kEnds) + kToConsole + "1000000101\n", 0},
+      {"inc\r\nadd 1\x1a\r\n\n\r\n", true, kProcessing + kToConsole + kInc + "0011000001\n", -1},
+      // Whatever lies far behind it, in a later read, counts.
+      {"inc\x1a" + Repeat("\r\n", 3000) + "x", true, kProcessing + W(1, kEnds) + kToConsole + kInc,
+       3},
+      // The bytes before it are the line's last, its own warning first.
+      {"\xef\xbb\xbf\ninc 5\x1ainc\n", true,
+       kProcessing + W(2, kEnds) + kToConsole + NoOperand(2, "inc", "5") + kInc, 5},
+      {"\x1a; gone\n", true, kProcessing + W(1, kEnds) + kNoStatement, 0},
+      {"load 5\n\x1ainc\n", false,
+       kProcessing + kToConsole + "1000000101\n" +
+           "in.asm:2: error: unknown instruction '\x1ainc'; did you mean 'inc'?\n" +
+           "Unknown ZRC instruction '\x1ainc', aborting..\n" + kGenFailed,
+       -1},
+  };
+  for (const auto& c : cases) {
+    AssemblyOptions options;
+    options.source = "in.asm";
+    options.report = true;
+    options.ctrlz_ends = c.ends;
+    const Assembly a = assemble(c.source, options);
+    EXPECT_EQ(c.console, a.consoletext()) << c.source;
+    if (c.column < 0) continue;
+    ASSERT_FALSE(a.diagnostics.empty()) << c.source;
+    EXPECT_EQ(c.column, a.diagnostics[0].range.begin) << c.source;
+    EXPECT_EQ(c.column + 1, a.diagnostics[0].range.end) << c.source;
+  }
+}
+
 // Streams that fail part way are made with glibc's custom streams, so these
 // cases run where the tests are built with glibc.
 #if defined(__GLIBC__)

@@ -70,6 +70,7 @@ struct Row {
   bool windows_only = false;                 // what differs on Windows
   bool posix_only = false;                   // needs what only POSIX systems have
   bool held_open = false;                    // another program holds the output open
+  bool drive_root = false;                   // orvix runs at the root of a drive of its own
   const char* windows_console = nullptr;     // the console there, when it differs
 
   Row& Err(const std::string& text) {
@@ -124,6 +125,13 @@ struct Row {
     held_open = true;
     return *this;
   }
+  // The scratch directory is the root of a drive, and orvix runs there:
+  // a path from the drive's root names a file in it (Wine's drives:
+  // $ORVIX_WINE_DRIVES).
+  Row& AtDriveRoot() {
+    drive_root = true;
+    return *this;
+  }
   Row& OnWindows(const char* console_there) {
     windows_console = console_there;
     return *this;
@@ -142,6 +150,29 @@ Maker Source(const char* name, std::function<std::string()> make) {
 
 Maker Source(const char* name, const std::string& bytes) {
   return Source(name, [bytes] { return bytes; });
+}
+
+// A file `name` holding `bytes`, passed on by its bare name.
+Maker Here(const char* name, const std::string& bytes) {
+  return [name, bytes](const std::string& dir) {
+    WriteFile(dir + "/" + name, bytes);
+    return std::string(name);
+  };
+}
+
+// <dir>/<folder>/<name>, the folder a path of 300 characters and more:
+// five levels of 60.
+Maker InLongFolder(const char* name, bool made) {
+  return [name, made](const std::string& dir) {
+    std::string path = dir;
+    for (int level = 0; level < 5; level++) {
+      path += "/" + std::string(59, static_cast<char>('a' + level)) + "_";
+      if (made) {
+        EXPECT_EQ(0, mkdir(path.c_str(), 0755)) << path;
+      }
+    }
+    return path + "/" + name;
+  };
 }
 
 // A path that is passed on as it is; nothing is made.
@@ -359,6 +390,30 @@ const std::vector<Row>& Rows() {
       Row{"CtrlZEndsTheSource", Source("ctrlz.asm", "load 5\n\x1ainc\n"), InDir("out.mif"),
           kWritten, 0, Result::kImage, kStatementImage}
           .WindowsOnly(),
+      // With -W it is told where text follows it, not where line ends alone do.
+      Row{"CtrlZWithReason", Source("ctrlz.asm", "load 5\n\x1ainc\n"), InDir("out.mif"),
+          Cat({kProcessing,
+               "{src}:2: warning: a Ctrl-Z byte ends the source here; the rest is not read\n",
+               kGenerating, "1000000101\n"}),
+          0, Result::kImage, kStatementImage}
+          .Options({"-W"})
+          .WindowsOnly(),
+      Row{"CtrlZBeforeLineEnds", Source("ctrlz.asm", "load 5\r\n\x1a\r\n"), InDir("out.mif"),
+          kWritten, 0, Result::kImage, kStatementImage}
+          .Options({"-W"})
+          .WindowsOnly(),
+      // "/" separates as a backslash does: "/out.mif" is a file at the root
+      // of the current drive.
+      Row{"OutputAtTheDriveRoot", Here("ok.asm", kStatement), Fixed("/out.mif"), kWritten, 0,
+          Result::kImage, kStatementImage}
+          .ImageAt("out.mif")
+          .AtDriveRoot()
+          .WindowsOnly(),
+      Row{"OutputAtTheDriveRootWithBackslash", Here("ok.asm", kStatement), Fixed("\\out.mif"),
+          kWritten, 0, Result::kImage, kStatementImage}
+          .ImageAt("out.mif")
+          .AtDriveRoot()
+          .WindowsOnly(),
       // A simulator holds the image open without sharing its deletion: it
       // cannot be replaced, and stays whole.
       Row{"OutputHeldOpenByAnotherProgram", Source("ok.asm", kStatement), Earlier("out.mif"),
@@ -401,6 +456,24 @@ const std::vector<Row>& Rows() {
        Result::kEmptyDir},
       {"OutputInMissingDirectory", Source("ok.asm", kStatement), InDir("nowhere/out.mif"),
        kNotWritten, 1, Result::kAbsent},
+      // A path of any length: past Windows' 260 characters it is written in
+      // full, or refused, never overrun.
+      {"OutputInLongFolder", Source("ok.asm", kStatement), InLongFolder("out.mif", true), kWritten,
+       0, Result::kImage, kStatementImage},
+      Row{"OutputInLongMissingFolder", Source("ok.asm", kStatement),
+          InLongFolder("out.mif", false),
+          kWritten + "{out}: error: cannot write: No such file or directory\n" + kCannotWrite, 1,
+          Result::kAbsent}
+          .Options({"-W"}),
+      // An empty path names no file, on every system alike.
+      Row{"EmptyOutputPath", Source("ok.asm", kStatement), Fixed(""),
+          kWritten + "{out}: error: cannot write: No such file or directory\n" + kCannotWrite, 1,
+          Result::kAbsent}
+          .Options({"-W"}),
+      Row{"EmptySourcePath", Fixed(""), InDir("out.mif"),
+          Cat({"{src}: error: cannot open: No such file or directory\n", kReadError}), 1,
+          Result::kAbsent}
+          .Options({"-W"}),
       // A file the user may not write is refused, though its directory might
       // take a new one.
       Row{"OutputReadOnly", Source("ok.asm", kStatement), Earlier("out.mif", 0444), kNotWritten, 1,
@@ -475,7 +548,7 @@ void ReplaceAll(std::string& s, const std::string& from, const std::string& to) 
 
 // `path` as seen from `dir`, where orvix runs.
 std::string InRunDir(const std::string& dir, const std::string& path) {
-  return path[0] == '/' ? path : dir + "/" + path;
+  return path.empty() || path[0] == '/' ? path : dir + "/" + path;
 }
 
 // Reads everything written to the FIFO `path` while it lives; Finish makes
@@ -548,7 +621,7 @@ TEST_P(BadInput, ConsoleStatusAndFiles) {
 
   std::vector<std::string> args = row.options;
   args.push_back(src);
-  if (!out.empty()) args.push_back(out);
+  if (row.output) args.push_back(out);
   std::unique_ptr<FifoReader> fifo;
   if (row.result == Result::kFifoImage) fifo.reset(new FifoReader(out));
   // The holder ($ORVIX_HOLD_OPEN, a Windows program) keeps the output open
@@ -565,7 +638,18 @@ TEST_P(BadInput, ConsoleStatusAndFiles) {
     ASSERT_NE(nullptr, fgets(held, sizeof held, holder));
     ASSERT_EQ(0, strncmp(held, "held", 4)) << held;
   }
+  // A drive whose root is the scratch directory: Wine runs orvix on the
+  // deepest drive that holds its directory.
+  std::string drive;
+  if (row.drive_root) {
+    const char* drives = getenv("ORVIX_WINE_DRIVES");
+    ASSERT_NE(nullptr, drives) << "ORVIX_WINE_DRIVES not set";
+    drive = std::string(drives) + "/r:";
+    unlink(drive.c_str());
+    ASSERT_EQ(0, symlink(dir_.c_str(), drive.c_str())) << drive;
+  }
   Outcome run = RunOrvix(dir_, args, options);
+  if (!drive.empty()) unlink(drive.c_str());
   if (holder != nullptr) {
     WriteFile(release, "");
     EXPECT_EQ(0, pclose(holder));

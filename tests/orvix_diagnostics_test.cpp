@@ -88,6 +88,10 @@ const QuietCase kQuiet[] = {
          kGenFailed,
      1},
     {"Clean", "inc\n", kToConsole + "1100100000\n", "", 0},
+    // Lines are counted alike on every system, whatever their line ends.
+    {"CrLfLineEnds", "inc\r\n\r\nadd 5, 7\r\n",
+     W(3, "text after the operand is ignored: '7'") + kToConsole + "1100100000\n0011000101\n",
+     W(3, "text after the operand is ignored: '7'"), 0},
 };
 
 class QuietRuns : public testing::TestWithParam<QuietCase> {};

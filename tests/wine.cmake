@@ -8,7 +8,8 @@
 #   this source tree, the end-to-end programs only) and run against the
 #   launcher orvix-wine, which starts orvix.exe under Wine. ORVIX_TARGET
 #   tells them to expect Windows' line ends and to skip what only POSIX
-#   systems have (tests/orvix_run.h).
+#   systems have (tests/orvix_run.h). ORVIX_WINE_DRIVES, Wine's drive
+#   links, lets a row run orvix at the root of a drive of its own.
 # - The prefix is made once, by the fixture every Windows test needs, and a
 #   persistent wineserver spares each start of a program its own.
 
@@ -74,6 +75,6 @@ foreach(name ${END_TO_END_TESTS})
     set(test windows.${name}.${shard})
     add_test(NAME ${test} COMMAND ${host_dir}/tests/${name})
     set_tests_properties(${test} PROPERTIES TIMEOUT 600 FIXTURES_REQUIRED emulator
-      ENVIRONMENT "ORVIX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVIX_BIN=${orvix_wine};ORVIX_VERSION=${PROJECT_VERSION};ORVIX_TARGET=windows;ORVIX_HOLD_OPEN=${hold_open};GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${shard}")
+      ENVIRONMENT "ORVIX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVIX_BIN=${orvix_wine};ORVIX_VERSION=${PROJECT_VERSION};ORVIX_TARGET=windows;ORVIX_HOLD_OPEN=${hold_open};ORVIX_WINE_DRIVES=${ORVIX_WINEPREFIX}/dosdevices;GTEST_TOTAL_SHARDS=${shards};GTEST_SHARD_INDEX=${shard}")
   endforeach()
 endforeach()
