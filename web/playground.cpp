@@ -18,6 +18,7 @@
 #include "orvix/assembly.h"
 #include "orvix/cmdline.h"
 #include "orvix/image.h"
+#include "orvix/instructionset.h"
 
 namespace {
 
@@ -45,11 +46,33 @@ val formats() {
   return list;
 }
 
+// Every mnemonic, in the assembler's order: its name, the fixed leading
+// bits of its word, what fills the rest ("none", "data" or "jump") and how
+// many bits that is.
+val mnemonics() {
+  static const char* const kKinds[] = {"none", "data", "jump"};
+  static_assert(OPERAND_NONE == 0 && OPERAND_DATA == 1 && OPERAND_JUMP == 2,
+                "kKinds names each OperandKind at its value");
+  val list = val::array();
+  for (int i = 0; i < kMnemonicCount; i++) {
+    val m = val::object();
+    m.set("name", std::string(kMnemonics[i].name));
+    m.set("fixed", std::string(kMnemonics[i].fixed));
+    m.set("kind", std::string(kKinds[kMnemonics[i].kind]));
+    m.set("width", kMnemonics[i].width);
+    list.call<void>("push", m);
+  }
+  return list;
+}
+
 // Assembles `source` as NAME.asm into an image in `format` named
 // NAME.<extension>: {command, status, console (bytes), failure, rows:
-// [{address, word, line, statement}], diagnostics: [{line, begin, end,
-// severity, text}], imageName, image (bytes, or null when the run fails)}.
-// Lines count from 1 and ranges are byte columns of their line.
+// [{address, word, line, label, instruction}], diagnostics: [{line, begin,
+// end, severity, text}], imageName, image (bytes, or null when the run
+// fails)}. A row's label (with its colon, or "") and instruction are the
+// two parts of the statement as the image comments show it. Lines count
+// from 1 (0: a problem of no line) and ranges are byte columns of their
+// line.
 val assembleprogram(const std::string& source, const std::string& format, const std::string& name) {
   const ImageFormat* f = findformat(format.c_str());
   if (f == nullptr) f = &kFormats[0];
@@ -73,7 +96,13 @@ val assembleprogram(const std::string& source, const std::string& format, const 
     row.set("address", i);
     row.set("word", std::string(s.word.cStr()));
     row.set("line", static_cast<double>(s.line));
-    row.set("statement", std::string(s.comment.cStr()));
+    // The comment is the label part and the instruction, two tabs apart; a
+    // label holds no tab.
+    const std::string comment = s.comment.cStr();
+    const size_t tabs = comment.find("\t\t");
+    const bool split = tabs != std::string::npos;
+    row.set("label", split ? comment.substr(0, tabs) : std::string());
+    row.set("instruction", split ? comment.substr(tabs + 2) : comment);
     rows.call<void>("push", row);
   }
   result.set("rows", rows);
@@ -98,5 +127,6 @@ val assembleprogram(const std::string& source, const std::string& format, const 
 
 EMSCRIPTEN_BINDINGS(orvix) {
   emscripten::function("formats", &formats);
+  emscripten::function("mnemonics", &mnemonics);
   emscripten::function("assemble", &assembleprogram);
 }

@@ -13,8 +13,11 @@
 //
 // The source (and the format) are kept in the page address's fragment, so a
 // link reproduces the program, and in local storage between visits; a link
-// wins over what was stored. Nothing is requested from anywhere after the
-// page, its script and the module have loaded.
+// wins over what was stored, and one that cannot be read is said to be so.
+// A service worker (service-worker.js) keeps the page's files, so that a
+// reload works offline. Nothing is requested from anywhere after the page,
+// its script and the module have loaded. The instruction reference is made
+// from the module's table of mnemonics.
 
 'use strict';
 
@@ -30,6 +33,7 @@
     example: $('example'),
     source: $('source'),
     gutter: $('gutter'),
+    notice: $('notice'),
     problems: $('problems'),
     format: $('format'),
     download: $('download'),
@@ -38,6 +42,7 @@
     command: $('command'),
     console: $('console'),
     image: $('image'),
+    mnemonics: document.querySelector('#mnemonics tbody'),
   };
 
   let assembler = null;     // the WebAssembly module
@@ -73,8 +78,8 @@
     };
   }
 
-  // The diagnostics by source line, then why a run failed when no
-  // diagnostic says it.
+  // The diagnostics by source line (those of no line, 0, first), then why a
+  // run failed when no diagnostic says it.
   function problemsOf(run) {
     const problems = run.diagnostics.map((d) => ({line: d.line, kind: d.severity, text: d.text}));
     problems.sort((a, b) => a.line - b.line);
@@ -106,7 +111,14 @@
       numbers.push(row);
     }
     ui.gutter.replaceChildren(...numbers);
-    ui.gutter.scrollTop = ui.source.scrollTop;
+    ui.gutter.parentElement.style.setProperty('--digits', String(lines).length);
+    followScroll();
+  }
+
+  // The numbers move with the text: the gutter's height is the editor's,
+  // and its rows are shifted by as much as the text is scrolled.
+  function followScroll() {
+    ui.gutter.style.transform = `translateY(${-ui.source.scrollTop}px)`;
   }
 
   function goToLine(line) {
@@ -117,21 +129,30 @@
     ui.source.setSelectionRange(at, at + (lines[line - 1] || '').length);
   }
 
+  // A problem at a line is a button that selects the line; one of no line
+  // is text.
   function showProblems(problems) {
     ui.problems.replaceChildren(...problems.map((p) => {
       const item = element('li', undefined, p.kind);
-      const button = element('button', p.text);
-      button.type = 'button';
-      if (p.line !== Infinity) {
+      if (p.line > 0 && p.line !== Infinity) {
+        const button = element('button', p.text);
+        button.type = 'button';
         button.dataset.line = p.line;
         button.addEventListener('click', () => goToLine(p.line));
+        item.append(button);
+      } else {
+        item.append(element('span', p.text));
       }
-      item.append(button);
       return item;
     }));
   }
 
+  // The statements as the image comments show them, with the labels in a
+  // column of their own width instead of the comments' tabs, so that the
+  // instructions line up.
   function showListing(rows) {
+    const width = Math.max(0, ...rows.map((r) => r.label.length));
+    const column = width > 0 ? width + 2 : 0;
     ui.listing.replaceChildren(...rows.map((r) => {
       const tr = document.createElement('tr');
       tr.append(
@@ -139,7 +160,7 @@
           element('td', r.word),
           element('td', parseInt(r.word, 2).toString(16).padStart(3, '0')),
           element('td', String(r.line)),
-          element('td', r.statement));
+          element('td', r.label.padEnd(column) + r.instruction));
       return tr;
     }));
   }
@@ -166,27 +187,75 @@
     ui.example.value = examples.has(result.name) ? result.name : '';
   }
 
+  // The reference of every mnemonic: its word, with d for a bit of a
+  // number and a for a bit of an address after the fixed bits, and its
+  // operand. Mnemonics that share a word say so.
+  function showReference(mnemonics) {
+    const operand = {
+      none: () => 'none',
+      data: (m) => `${m.width}-bit number`,
+      jump: () => 'jump address',
+    };
+    const field = {none: '', data: 'd', jump: 'a'};
+    ui.mnemonics.replaceChildren(...mnemonics.map((m, i) => {
+      const word = m.kind === 'none' ? m.fixed : `${m.fixed} ${field[m.kind].repeat(m.width)}`;
+      const same = mnemonics.slice(0, i).find((o) => o.kind === 'none' && o.fixed === m.fixed);
+      let text = operand[m.kind](m);
+      if (m.kind === 'none' && same) text += ` (the same word as ${same.name})`;
+      const tr = document.createElement('tr');
+      tr.append(element('td', m.name), element('td', word), element('td', text));
+      return tr;
+    }));
+  }
+
+  // A note above the page, or none.
+  function notify(text) {
+    ui.notice.textContent = text;
+    ui.notice.hidden = text === '';
+  }
+
   // --- Keeping the source --------------------------------------------------
 
-  // The fragment's fields: "#src=...&format=...", each URI-encoded.
-  function fragmentFields() {
+  // The program in the address's fragment. The page writes it as
+  // "#src=...&format=...&end", each value URI-encoded: a link that lost
+  // its end was cut short, or made before links had one.
+  // {source, format, problem}: source is null when the fragment holds no
+  // program or one that cannot be read, and problem says what is wrong.
+  function linked() {
     const fields = new Map();
     for (const part of location.hash.replace(/^#/, '').split('&')) {
       const eq = part.indexOf('=');
-      if (eq < 0) continue;
+      if (eq < 0) {
+        fields.set(part, '');
+        continue;
+      }
       try {
         fields.set(part.slice(0, eq), decodeURIComponent(part.slice(eq + 1)));
       } catch (e) {
-        // a field that is not URI-encoded text is no field of ours
+        // cut inside a %XX escape, or bytes that are no UTF-8
+        fields.set(part.slice(0, eq), null);
       }
     }
-    return fields;
+    const link = {source: null, format: fields.get('format'), problem: ''};
+    if (!fields.has('src')) return link;
+    if (fields.get('src') === null) {
+      link.problem = 'The program in this link cannot be read: the link is cut short or ' +
+          'wrongly encoded. Ask for the whole link. ';
+      return link;
+    }
+    link.source = editorText(fields.get('src'));
+    if (!fields.has('end')) {
+      link.problem = 'This link has no end mark: if it was cut short, so is the program. ' +
+          'Check that the program is whole.';
+    }
+    return link;
   }
 
   function keep(source, format) {
     if (nameOf(source) === TYPED_NAME) typed = source;
     let fragment = '#src=' + encodeURIComponent(source);
     if (format !== 'mif') fragment += '&format=' + format;
+    fragment += '&end';
     try {
       history.replaceState(null, '', fragment);
     } catch (e) {
@@ -210,19 +279,25 @@
   }
 
   // The source and format to start with: a link's, else the stored ones,
-  // else the default example.
+  // else the default example; and what is wrong with the link, if anything.
   function initial() {
-    const fields = fragmentFields();
-    const isFormat = (f) => f !== null && f !== undefined && formats.has(f);
-    if (fields.has('src')) {
-      const format = fields.get('format');
-      return {source: editorText(fields.get('src')), format: isFormat(format) ? format : 'mif'};
+    const isFormat = (f) => typeof f === 'string' && formats.has(f);
+    const link = linked();
+    if (link.source !== null) {
+      return {source: link.source, format: isFormat(link.format) ? link.format : 'mif',
+              problem: link.problem};
     }
     const source = stored(STORED_SOURCE);
     const format = stored(STORED_FORMAT);
+    let problem = link.problem;
+    if (problem !== '') {
+      problem += source !== null ? 'Shown instead is your last program in this browser.' :
+                                   'Shown instead is an example.';
+    }
     return {
       source: source !== null ? source : examples.get(DEFAULT_EXAMPLE) || '',
       format: isFormat(format) ? format : 'mif',
+      problem,
     };
   }
 
@@ -241,7 +316,9 @@
     ui.status.className = 'failed';
   }
 
-  function update() {
+  // Assembles what the editor holds and shows it; unless told otherwise,
+  // keeps it in the address and the storage.
+  function update(keeping = true) {
     const source = ui.source.value;
     const format = ui.format.value;
     try {
@@ -249,13 +326,27 @@
     } catch (error) {
       showBroken(error);
     }
-    keep(source, format);
+    if (keeping) keep(source, format);
   }
 
-  function load(source, format) {
+  function edited() {
+    notify('');
+    update();
+  }
+
+  function load(source, format, keeping = true) {
     ui.source.value = source;
     ui.format.value = format;
-    update();
+    update(keeping);
+  }
+
+  // Opens what the address holds. A link with a problem stays in the
+  // address as it came until the program is edited, so that it can still be
+  // copied and is not passed on as whole.
+  function openAddress() {
+    const {source, format, problem} = initial();
+    notify(problem);
+    load(source, format, problem === '');
   }
 
   function saveImage() {
@@ -297,34 +388,52 @@
     assembler = module;
     loadFormats();
     loadExamples();
+    showReference(assembler.mnemonics());
     ui.source.disabled = false;
-    ui.source.addEventListener('input', update);
-    ui.source.addEventListener('scroll', () => {
-      ui.gutter.scrollTop = ui.source.scrollTop;
-    });
-    ui.format.addEventListener('change', update);
+    ui.source.addEventListener('input', edited);
+    ui.source.addEventListener('scroll', followScroll);
+    ui.format.addEventListener('change', edited);
     // Opening an example keeps what was typed: "(your program)" brings it back.
     ui.example.addEventListener('change', () => {
       const name = ui.example.value;
+      notify('');
       load(examples.has(name) ? examples.get(name) : typed, ui.format.value);
     });
     ui.download.addEventListener('click', saveImage);
-    window.addEventListener('hashchange', () => {
-      const {source, format} = initial();
-      if (source !== ui.source.value || format !== ui.format.value) load(source, format);
-    });
+    // The page rewrites the address without this event: it is another link.
+    window.addEventListener('hashchange', openAddress);
     typed = stored(STORED_TYPED) || '';
-    const {source, format} = initial();
-    load(source, format);
+    openAddress();
     document.body.dataset.ready = 'true';
   }
 
+  // The module could not be had: the page says why, and assembles nothing.
+  function failed(text) {
+    notify(text);
+    ui.source.value = '';
+    showProblems([{line: 0, kind: 'error', text: 'No assembler: nothing is assembled.'}]);
+    ui.status.textContent = 'no assembler';
+    ui.status.className = 'failed';
+  }
+
+  // A page read from the disk may not load its module: browsers refuse a
+  // file:// page the files beside it.
+  if (location.protocol === 'file:') {
+    failed('This page was opened from the disk, where the browser does not let it load ' +
+           'the assembler. Serve its folder instead: in that folder, run ' +
+           '"python3 -m http.server 8000 --bind 127.0.0.1" and open http://127.0.0.1:8000/.');
+    return;
+  }
+  if ('serviceWorker' in navigator) {
+    navigator.serviceWorker.register('service-worker.js').catch(() => {
+      // no offline reload, as before a first visit: everything else works
+    });
+  }
   createAssembler({
     // The module prints nothing of a run; anything it does print is a fault.
     print: (text) => console.error(text),
     printErr: (text) => console.error(text),
   }).then(start, (error) => {
-    ui.status.textContent = 'The assembler could not be loaded: ' + error;
-    ui.status.className = 'failed';
+    failed(`The assembler could not be loaded (${error}). Reload the page to try again.`);
   });
 })();
