@@ -65,6 +65,8 @@ void startprocess(int&, char**&) {}
 
 FILE* openfile(const char* path, const char* mode) { return fopen(path, mode); }
 
+void setbinarystdio(bool) {}
+
 bool replacefile(const char* path, const std::string& text) {
   String target;
   if (!followlinks(path, target)) return false;
