@@ -208,10 +208,11 @@ std::string Document::renamerefusal(const std::string& to) const {
   if (isinteger(to.c_str())) {
     return "'" + to + "' cannot be a label: it reads as a number (digits and '-' alone)";
   }
+  for (const Label& l : assembly_.labels) {
+    if (to == l.name.cStr())
+      return formatted("'%s' is already a label (line %lld)", to.c_str(), l.line);
+  }
   for (const Statement& s : assembly_.statements) {
-    if (to == s.record.label.cStr()) {
-      return formatted("'%s' is already a label (line %lld)", to.c_str(), s.line);
-    }
     if (to == s.record.jmptarget.cStr()) {
       return formatted(
           "'%s' is already named by the operand on line %lld: it would then reach "

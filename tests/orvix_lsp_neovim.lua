@@ -75,6 +75,12 @@ local rows = {
    expect = with({[3] = 'again:   dec', [5] = '        j       again    ; again'})},
   {name = 'rename refused: already a label', text = PROGRAM, rename = {2, 2, 'start'},
    expect = "'start' is already a label (line 2)"},
+  {name = 'rename refused: a label jumped to before its definition', text = PROGRAM,
+   rename = {2, 2, 'done'}, expect = "'done' is already a label (line 6)"},
+  {name = 'rename refused: the name of a missing label', text = with({[8] = '        j nowhere'}),
+   rename = {2, 2, 'nowhere'},
+   expect = "'nowhere' is already named by the operand on line 8: it would then reach the " ..
+            'renamed label'},
   {name = 'rename refused: a blank', text = PROGRAM, rename = {2, 2, 'a b'},
    expect = "'a b' cannot be a label: it holds a blank"},
   {name = 'rename refused: a number', text = PROGRAM, rename = {2, 2, '-12'},
