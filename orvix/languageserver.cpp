@@ -37,7 +37,7 @@ const int kSeverityWarning = 2;
 const int kCompletionKeyword = 14;
 const int kCompletionConstant = 21;
 const int kSymbolConstant = 14;
-const int kSyncFull = 1;
+const int kSyncIncremental = 2;
 
 // A request's answer: its result, or the error that replaces it.
 struct Reply {
@@ -427,7 +427,7 @@ Reply Server::initialize(const json&) {
   initialized_ = true;
   const json capabilities = {
       {"positionEncoding", "utf-16"},
-      {"textDocumentSync", {{"openClose", true}, {"change", kSyncFull}}},
+      {"textDocumentSync", {{"openClose", true}, {"change", kSyncIncremental}}},
       {"hoverProvider", true},
       {"definitionProvider", true},
       {"referencesProvider", true},

@@ -51,6 +51,11 @@ local rows = {
   {name = 'diagnostics after a change', text = PROGRAM,
    change = {4, '        jc      dnoe'},
    ranges = {{3, 16, 20}}},
+  -- An edit within a line: the server gets its range in UTF-16 units.
+  {name = 'diagnostics after an edit after a non-ASCII label',
+   text = {'stärke: load 300 ; ä', '        j stärke'},
+   edit = {0, 14, 17, '3000'},
+   ranges = {{0, 14, 18}}},
   {name = 'diagnostics after a change that empties the program', text = PROGRAM,
    change = {1, '; nothing yet', #PROGRAM},
    ranges = {{0, 0, 13}}},
@@ -205,11 +210,16 @@ local function check(row, buf, path)
     if not same(ranges, row.ranges) then return 'ranges ' .. show(ranges) end
   end
 
-  if row.change then
-    local first, text, last = row.change[1], row.change[2], row.change[3] or row.change[1]
+  if row.change or row.edit then
     local before = published[vim.uri_from_bufnr(buf)].at
     local start = vim.loop.hrtime()
-    vim.api.nvim_buf_set_lines(buf, first - 1, last, false, {text})
+    if row.change then
+      local first, text, last = row.change[1], row.change[2], row.change[3] or row.change[1]
+      vim.api.nvim_buf_set_lines(buf, first - 1, last, false, {text})
+    else
+      local line, col, end_col, text = unpack(row.edit)
+      vim.api.nvim_buf_set_text(buf, line, col, line, end_col, {text})
+    end
     if not wait_published(buf) then return 'no diagnostics after the change' end
     local ms = (published[vim.uri_from_bufnr(buf)].at - start) / 1e6
     table.insert(latencies, ms)

@@ -127,6 +127,16 @@ json At(int line, int character, const std::string& uri = kUri) {
   return {{"textDocument", {{"uri", uri}}},
           {"position", {{"line", line}, {"character", character}}}};
 }
+// A change of the text from line a, character b to line c, character d.
+std::string Change(const std::vector<int>& abcd, const std::string& text) {
+  static int version = 1;
+  const json range = {{"start", {{"line", abcd[0]}, {"character", abcd[1]}}},
+                      {"end", {{"line", abcd[2]}, {"character", abcd[3]}}}};
+  return Notify("textDocument/didChange",
+                {{"textDocument", {{"uri", kUri}, {"version", ++version}}},
+                 {"contentChanges", {{{"range", range}, {"text", text}}}}});
+}
+const std::string kIncFive = "'inc' takes no operand: '5' is ignored;";
 std::string Bye(int id) { return Request(id, "shutdown") + Notify("exit"); }
 
 // The messages on the server's standard output, each in one line: "#ID ok",
@@ -236,6 +246,18 @@ const Row kRows[] = {
          Bye(5),
      {"#1 ok", "#2 error -32602", "diagnostics:", "diagnostics:", "#3 error -32602",
       "#4 error -32602", "#5 ok"},
+     0},
+    // Edits arrive as ranges of the text the server holds; one whose end
+    // comes before its start changes nothing, one past the last line adds
+    // at the end.
+    {"RangedChanges",
+     Init() + Open("inc\n") + Change({0, 3, 0, 3}, " 5") + Change({0, 5, 0, 1}, "x") +
+         Change({9, 0, 9, 0}, "dec 1\n") + Bye(2),
+     {"#1 ok", "diagnostics:", "diagnostics: 0:4-0:5 warning " + kIncFive,
+      "diagnostics: 0:4-0:5 warning " + kIncFive,
+      "diagnostics: 0:4-0:5 warning " + kIncFive +
+          " 1:4-1:5 warning 'dec' takes no operand: '1' is ignored;",
+      "#2 ok"},
      0},
     {"ParametersNotUnderstood",
      Init() + Open("inc\n") +
