@@ -18,6 +18,7 @@ enum OptionId {
   OPT_QUIET,
   OPT_WARNINGS,
   OPT_STRICT,
+  OPT_LSP,
   OPT_HELP,
   OPT_VERSION,
 };
@@ -45,6 +46,9 @@ const Option kOptions[] = {
      "report probable mistakes, each by its source line,\n"
      "and why a file cannot be read or written"},
     {'\0', "strict", nullptr, OPT_STRICT, "as -W, and fail the run when anything is reported"},
+    {'\0', "lsp", nullptr, OPT_LSP,
+     "serve editors as a language server on standard input\n"
+     "and output (no source is given)"},
     {'h', "help", nullptr, OPT_HELP, "print this help and exit"},
     {'V', "version", nullptr, OPT_VERSION, "print the version and exit"},
 };
@@ -129,6 +133,8 @@ CommandAction readoption(int argc, char** argv, int& i, CommandLine& cl, String&
       cl.warnings = true;
       cl.strict = true;
       break;
+    case OPT_LSP:
+      return ACTION_SERVE;
     case OPT_HELP:
       return ACTION_HELP;
     case OPT_VERSION:

@@ -38,10 +38,11 @@ enum CommandAction {
   ACTION_ERROR,     // a usage error, described in `error`
   ACTION_HELP,
   ACTION_VERSION,
+  ACTION_SERVE,  // --lsp: the language server, until the editor ends it
 };
 
-// Reads the command line `argv` into `cl`. The first usage error, --help or
-// --version met from the left decides the action; the options after it are
+// Reads the command line `argv` into `cl`. The first usage error, --help,
+// --version or --lsp met from the left decides the action; the options after it are
 // still read, so that a quiet run says its usage error quietly. Returns what
 // to do; for ACTION_ERROR, `error` says what is wrong. The texts in `cl`
 // point into `argv`.

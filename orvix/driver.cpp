@@ -8,6 +8,7 @@
 #include "orvix/assembly.h"
 #include "orvix/cmdline.h"
 #include "orvix/image.h"
+#include "orvix/languageserver.h"
 #include "orvix/listing.h"
 #include "orvix/platform.h"
 
@@ -86,6 +87,13 @@ int run(int argc, char** argv) {
   if (action == ACTION_VERSION) {
     printtext(stdout, versiontext());
     return 0;
+  }
+  if (action == ACTION_SERVE) {
+    // The protocol counts bytes: no line end may be translated.
+    setbinarystdio(true);
+    const int status = serve(stdin, stdout, stderr);
+    setbinarystdio(false);
+    return status;
   }
 
   Console console(cl.quiet);

@@ -66,4 +66,8 @@ bool replacefile(const char* path, const std::string& text);
 // leads to it. A path whose directory does not exist names no file.
 bool samefile(const char* a, const char* b);
 
+// Puts standard input and output in binary mode (no line-end translation),
+// or back in text mode. Only Windows translates; elsewhere nothing changes.
+void setbinarystdio(bool binary);
+
 #endif  // ORVIX_PLATFORM_H_

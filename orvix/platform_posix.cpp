@@ -71,6 +71,8 @@ void printtext(FILE* stream, const std::string& text) {
   fwrite(text.data(), 1, text.size(), stream);
 }
 
+void setbinarystdio(bool) {}
+
 bool replacefile(const char* path, const std::string& text) {
   // An empty path names no file: no temporary file is made for it.
   if (path[0] == '\0') {

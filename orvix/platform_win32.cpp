@@ -409,3 +409,10 @@ bool samefile(const char* a, const char* b) {
          ia.index_high == ib.index_high && ia.index_low == ib.index_low &&
          CompareStringOrdinal(ia.name.c_str(), -1, ib.name.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
+
+void setbinarystdio(bool binary) {
+  const int mode = binary ? _O_BINARY : _O_TEXT;
+  fflush(stdout);
+  _setmode(_fileno(stdin), mode);
+  _setmode(_fileno(stdout), mode);
+}

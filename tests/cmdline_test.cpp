@@ -31,6 +31,8 @@ std::string Read(std::vector<std::string> args) {
       return "help";
     case ACTION_VERSION:
       return "version";
+    case ACTION_SERVE:
+      return "serve";
     case ACTION_ERROR:
       return std::string("error: ") + error.cStr() + (cl.quiet ? " (quiet)" : "");
     case ACTION_ASSEMBLE:
@@ -114,6 +116,10 @@ const Row kRows[] = {
     {"VersionAfterOptions", {"-o", "out.mif", "--version", "in.asm"}, "version"},
     {"ErrorBeforeHelp", {"-x", "--help"}, "error: unknown option '-x'"},
     {"HelpBeforeError", {"--help", "-x"}, "help"},
+    // The language server reads no file: it takes what the editor sends.
+    {"LanguageServer", {"--lsp"}, "serve"},
+    {"LanguageServerBeforeHelp", {"--lsp", "--help", "in.asm"}, "serve"},
+    {"LanguageServerTakesNoArgument", {"--lsp=stdio"}, "error: option '--lsp' takes no argument"},
 
     // Usage errors.
     {"UnknownLongOption", {"--bogus", "in.asm", "out.mif"}, "error: unknown option '--bogus'"},

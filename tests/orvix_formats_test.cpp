@@ -154,6 +154,8 @@ const char kHelp[] =
     "  -W, --warnings         report probable mistakes, each by its source line,\n"
     "                         and why a file cannot be read or written\n"
     "      --strict           as -W, and fail the run when anything is reported\n"
+    "      --lsp              serve editors as a language server on standard input\n"
+    "                         and output (no source is given)\n"
     "  -h, --help             print this help and exit\n"
     "  -V, --version          print the version and exit\n"
     "\n"
