@@ -231,17 +231,16 @@ CommandAction readcommandline(int argc, char** argv, CommandLine& cl, String& er
     }
     cl.output = plain[1];
   }
-  if (cl.disassemble) {
-    if (cl.assembly_only != nullptr) {
-      error.printf("option '--%s' does not go with --disassemble", cl.assembly_only);
-      return ACTION_ERROR;
-    }
-    // The source goes to standard output unless a file is named.
-    if (cl.output == nullptr || strcmp(cl.output, "-") == 0) {
-      cl.output = nullptr;
-      cl.image_to_stdout = true;
-      cl.quiet = true;
-    }
+  // Disassembling, the source goes to standard output unless a file is
+  // named.
+  if (cl.disassemble && (cl.output == nullptr || strcmp(cl.output, "-") == 0)) {
+    cl.output = nullptr;
+    cl.image_to_stdout = true;
+    cl.quiet = true;
+  }
+  if (cl.disassemble && cl.assembly_only != nullptr) {
+    error.printf("option '--%s' does not go with --disassemble", cl.assembly_only);
+    return ACTION_ERROR;
   }
   return ACTION_ASSEMBLE;
 }
