@@ -134,6 +134,10 @@ class Reader {
     if (!text.empty() && text.back() == '\r') text.pop_back();
     return text;
   }
+  // The line of the end of the text: the last line.
+  long long lastline() const {
+    return line_ - (!t_.empty() && t_.back() == '\n' && end() ? 1 : 0);
+  }
   bool startswith(const char* text) const { return t_.compare(p_, strlen(text), text) == 0; }
   // The longest run of characters for which `part` holds.
   template <class Part>
@@ -292,7 +296,7 @@ class Reader {
     if (end()) {
       recognised = false;
       const bool blank = t_.find_first_not_of(" \t\r\n\f\v", start) == std::string::npos;
-      error(blank ? 1 : line_ - (t_.back() == '\n' ? 1 : 0),
+      error(blank ? 1 : lastline(),
             blank ? "the file is empty: it holds no image"
                   : "the file holds no image, only comments");
     } else if (at() == '@' || isdigit(static_cast<unsigned char>(at()))) {
@@ -401,7 +405,7 @@ class Reader {
     long long content = 0;
     while (content == 0) {
       if (!mifspace()) return false;
-      if (end()) return error(line_, "the MIF ends before CONTENT BEGIN");
+      if (end()) return error(lastline(), "the MIF ends before CONTENT BEGIN");
       const long long line = line_;
       const std::string keyword = upper(take(isword));
       if (keyword.empty()) return unexpected("a MIF");
@@ -443,7 +447,7 @@ class Reader {
 
     while (true) {
       if (!mifspace()) return false;
-      if (end()) return error(line_, "the MIF ends without END;");
+      if (end()) return error(lastline(), "the MIF ends without END;");
       const long long line = line_;
       unsigned long long first = 0, last = 0;
       bool range = false;
