@@ -2,8 +2,9 @@
 // help and version, the forms of the output and format options, the command
 // line without options, the exact bytes of every format, the failures that
 // must leave an existing image whole, and real readers of the images (Verilog
-// simulators, a synthesis tool, a MIF converter and a COE parser written from
-// the COE grammar) loading the examples and random programs.
+// simulators, a synthesis tool, a MIF converter, a logic simulator, a VHDL
+// simulator and a COE parser written from the COE grammar) loading the
+// examples and random programs, each of which also comes back from its image.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/orvix_run.h"
+#include "tests/round_trip.h"
 
 namespace fs = std::filesystem;
 
@@ -143,6 +145,11 @@ const char kHelp[] =
     "output file, writes the memory image. Options may stand before or after\n"
     "the files; \"--\" ends them, and a lone \"-\" is a file name.\n"
     "\n"
+    "       orvix -d [option ...] [--] <image> [<source>]\n"
+    "\n"
+    "Reads a memory image back and writes a source that assembles to the\n"
+    "same words, to <source> or, without it or for \"-\", standard output.\n"
+    "\n"
     "Options:\n"
     "  -o, --output FILE      write the image to FILE, \"-\" for standard output\n"
     "                         (then only the source may be given besides)\n"
@@ -154,6 +161,9 @@ const char kHelp[] =
     "  -W, --warnings         report probable mistakes, each by its source line,\n"
     "                         and why a file cannot be read or written\n"
     "      --strict           as -W, and fail the run when anything is reported\n"
+    "  -d, --disassemble      read the input file as an image (MIF, COE, readmemb,\n"
+    "                         readmemh, Logisim) and write a source for it to the\n"
+    "                         output file, or to standard output\n"
     "  -h, --help             print this help and exit\n"
     "  -V, --version          print the version and exit\n"
     "\n"
@@ -162,6 +172,8 @@ const char kHelp[] =
     "  readmemb  for Verilog $readmemb: one 10-digit binary word per line\n"
     "  readmemh  for Verilog $readmemh: one 3-digit hexadecimal word per line\n"
     "  coe       coefficient file, radix 2, the 32 words separated by commas\n"
+    "  logisim   for a Logisim RAM or ROM: \"v2.0 raw\", one hex word per line\n"
+    "  vhdl      VHDL package zrc_program, the words as the constant ZRC_IMAGE\n"
     "\n"
     "Exit status: 0 on success, 1 on any failure (an existing output file is\n"
     "then left as it was).\n";
@@ -631,9 +643,10 @@ std::vector<int> ListedWords(const std::string& console, size_t statements_at_mo
   return words;
 }
 
-// Writes the sources into the corpus directory and assembles each in every
-// format.
-void Assemble(Corpus* c) {
+// The corpus's sources, each with its name: the examples, the random
+// programs and one whose statement text holds block-comment marks, which
+// stand in the comments of the Verilog images.
+std::vector<std::pair<std::string, std::string>> CorpusSources() {
   std::vector<std::pair<std::string, std::string>> sources;  // name, text
   for (const auto& entry : fs::directory_iterator(SourceDir() / "examples")) {
     if (entry.path().extension() == ".asm") {
@@ -646,9 +659,14 @@ void Assemble(Corpus* c) {
   for (int k = 0; k < kRandomPrograms; k++) {
     sources.emplace_back("random" + std::to_string(k), RandomProgram(rng));
   }
-  // Statement text that holds block-comment marks, which stand in the
-  // comments of the Verilog images.
   sources.emplace_back("comment_marks", "a/*: load /*\ninc\nb*/: dec\nj */\nj a/*\nswap //x*/\n");
+  return sources;
+}
+
+// Writes the sources into the corpus directory and assembles each in every
+// format.
+void Assemble(Corpus* c) {
+  const std::vector<std::pair<std::string, std::string>> sources = CorpusSources();
   for (size_t k = 0; k < sources.size(); k++) {
     const std::string& name = sources[k].first;
     WriteFile(c->dir.path / (name + ".asm"), sources[k].second);
@@ -834,6 +852,155 @@ TEST_F(ImageReader, SrecCatReadsTheMifImages) {
       EXPECT_EQ(a.expected[w], bytes[2 * w] | bytes[2 * w + 1] << 8) << a.name << " address " << w;
     }
   }
+}
+
+// The ten-digit words of the readmemb image `name`.readmemb of the corpus,
+// address 0 first.
+std::vector<std::string> ReadmembWords(const Corpus& c, const std::string& name) {
+  std::vector<std::string> words;
+  for (const std::string& line : Lines(ReadImage(c.dir.path / (name + ".readmemb")))) {
+    if (line.rfind("//", 0) != 0) words.push_back(line.substr(0, 10));
+  }
+  EXPECT_EQ(32u, words.size()) << name;
+  return words;
+}
+
+// Logisim loads each Logisim image into the RAM of a circuit of ours
+// (tests/formats/ram_reader.circ: a counter steps the RAM's address, output
+// pins show the address and the word there, a halt pin ends the run) and
+// shows, address by address, the words of the readmemb image. Every run
+// starts a Java VM, so the images are shared among four test cases.
+class LogisimReader : public testing::TestWithParam<int> {};
+
+const int kLogisimShards = 4;
+
+TEST_P(LogisimReader, ReadsTheLogisimImages) {
+  const fs::path jar = "/usr/share/logisim/logisim.jar";
+  if (!fs::exists(jar) || !HaveCommand("java")) GTEST_SKIP() << "no " << jar << " or no java";
+  const Corpus& c = TheCorpus();
+  std::vector<Assembled> programs;
+  std::string names;
+  for (size_t k = GetParam(); k < c.programs.size(); k += kLogisimShards) {
+    programs.push_back(c.programs[k]);
+    names += c.programs[k].name + "\n";
+  }
+  WriteFile(c.dir.path / "logisim.list", names);
+  // One Java VM per image, two at a time; its preferences stay in the
+  // directory, made beforehand so that it says nothing of making them.
+  fs::create_directories(c.dir.path / "prefs" / ".java" / ".userPrefs");
+  const std::string run_one =
+      "exec java -Djava.util.prefs.userRoot=prefs -XX:TieredStopAtLevel=1 -jar \"$0\" "
+      "-tty table,halt -load NAME.logisim \"$1\" >NAME.table 2>NAME.log";
+  Outcome run = RunProcess(
+      c.dir.path,
+      {"sh", "-c", "xargs -P 2 -I NAME sh -c '" + run_one + "' \"$0\" \"$1\" <logisim.list",
+       jar.string(), (SourceDir() / "tests" / "formats" / "ram_reader.circ").string()});
+  ASSERT_EQ(0, run.status) << run.out << run.err;
+  for (const Assembled& a : programs) {
+    EXPECT_EQ("", ReadFile(c.dir.path / (a.name + ".log"))) << a.name;
+    // Each row: the address's bits and the word's, in groups of four.
+    std::map<int, std::string> shown;
+    std::string other;
+    for (const std::string& line : Lines(ReadFile(c.dir.path / (a.name + ".table")))) {
+      std::string columns[2];
+      const size_t tab = line.find('\t');
+      for (int k = 0; k < 2 && tab != std::string::npos; k++) {
+        for (char ch : k == 0 ? line.substr(0, tab) : line.substr(tab + 1)) {
+          if (ch != ' ') columns[k] += ch;
+        }
+      }
+      if (columns[0].size() == 5 && columns[1].size() == 10) {
+        shown[std::stoi(columns[0], nullptr, 2)] = columns[1];
+      } else if (line != "halted due to halt pin") {
+        other += line + "\n";
+      }
+    }
+    EXPECT_EQ("", other) << a.name;
+    const std::vector<std::string> words = ReadmembWords(c, a.name);
+    ASSERT_EQ(32u, shown.size()) << a.name;
+    for (int w = 0; w < 32 && w < static_cast<int>(words.size()); w++) {
+      EXPECT_EQ(words[w], shown[w]) << a.name << " address " << w;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shards, LogisimReader, testing::Range(0, kLogisimShards));
+
+// GHDL analyses every VHDL package as VHDL-93 and as VHDL-2008 without a
+// word of warning (each in a library of its own, as they share their name),
+// and a testbench that uses them all asserts each constant's 32 words
+// against the readmemb image.
+TEST_F(ImageReader, GhdlReadsTheVhdlPackages) {
+  if (!HaveCommand("ghdl")) GTEST_SKIP() << "no ghdl";
+  const Corpus& c = TheCorpus();
+  std::string analyse, libraries, checks;
+  int checked = 0;
+  for (size_t k = 0; k < c.programs.size(); k++) {
+    const std::string library = "p" + std::to_string(k), name = c.programs[k].name;
+    analyse +=
+        "ghdl -a --std=$0 --workdir=w$0 --work=" + library + " " + name + ".vhdl || exit 1\n";
+    libraries += "library " + library + ";\n";
+    const std::vector<std::string> words = ReadmembWords(c, name);
+    for (size_t w = 0; w < words.size(); w++) {
+      checks += "    expect(\"" + name + "\", " + std::to_string(w) + ", " + library +
+                ".zrc_program.ZRC_IMAGE(" + std::to_string(w) + "), \"" + words[w] + "\");\n";
+      checked++;
+    }
+  }
+  WriteFile(c.dir.path / "analyse.sh", analyse);
+  WriteFile(
+      c.dir.path / "image_tb.vhd",
+      "library ieee;\nuse ieee.std_logic_1164.all;\n" + libraries +
+          "\nentity image_tb is\nend entity image_tb;\n\n"
+          "architecture check of image_tb is\n"
+          "  function bits(w : std_logic_vector) return string is\n"
+          "    variable s : string(1 to w'length);\n"
+          "    variable k : positive := 1;\n"
+          "  begin\n"
+          "    for i in w'range loop\n"
+          "      s(k) := std_logic'image(w(i))(2);\n"
+          "      k := k + 1;\n"
+          "    end loop;\n"
+          "    return s;\n"
+          "  end function bits;\n\n"
+          "  procedure expect(image : string; address : natural; w : std_logic_vector;\n"
+          "                   want : string) is\n"
+          "  begin\n"
+          "    assert bits(w) = want report image & \" address \" & integer'image(address) &\n"
+          "      \": \" & bits(w) & \" is not \" & want severity failure;\n"
+          "  end procedure expect;\n"
+          "begin\n"
+          "  process\n"
+          "  begin\n" +
+          checks + "    report \"checked \" & integer'image(" + std::to_string(checked) +
+          ") & \" words\";\n    wait;\n  end process;\nend architecture check;\n");
+  for (const char* standard : {"93", "08"}) {
+    fs::create_directory(c.dir.path / (std::string("w") + standard));
+    Outcome analysed = RunProcess(c.dir.path, {"sh", "-c", ". ./analyse.sh", standard});
+    EXPECT_EQ(0, analysed.status) << standard;
+    EXPECT_EQ("", analysed.out + analysed.err) << standard;
+    const std::string workdir = std::string("--workdir=w") + standard;
+    const std::string std_flag = std::string("--std=") + standard;
+    Outcome tb = RunProcess(c.dir.path, {"ghdl", "-a", std_flag, workdir,
+                                         "-Pw" + std::string(standard), "image_tb.vhd"});
+    ASSERT_EQ(0, tb.status) << tb.out << tb.err;
+    EXPECT_EQ("", tb.out + tb.err) << standard;
+    Outcome run = RunProcess(c.dir.path, {"ghdl", "--elab-run", std_flag, workdir,
+                                          "-Pw" + std::string(standard), "image_tb"});
+    EXPECT_EQ(0, run.status) << standard << run.out << run.err;
+    EXPECT_NE(std::string::npos,
+              (run.out + run.err).find("checked " + std::to_string(checked) + " words"))
+        << standard << run.out << run.err;
+    EXPECT_EQ(std::string::npos, (run.out + run.err).find("is not")) << run.out << run.err;
+  }
+}
+
+// Every source here that assembles, the corpus included, comes back from
+// its image.
+TEST(RoundTrip, EverySourceOfTheTables) {
+  std::vector<std::string> sources = {kProgram, kWorked};
+  for (const auto& named : CorpusSources()) sources.push_back(named.second);
+  EXPECT_EQ(static_cast<int>(sources.size()), ExpectRoundTrips(sources));
 }
 
 // Reads a coefficient file: lines whose first non-blank character is ';' are
