@@ -21,13 +21,17 @@ std::string padded(const std::string& text, size_t column) {
 }
 
 // One source line: the label (without its colon; "" for none), the
-// statement, and the comment with the address, the word and `note`.
+// statement, and the comment with the address, the word and `note`. A
+// statement too long for the comment to follow it within the longest line
+// the assembler reads whole has the comment on a line of its own before it.
 std::string sourceline(const std::string& label, const std::string& statement, int address,
                        int word, const char* note) {
-  std::string text = padded(label.empty() ? "" : label + ":", kStatementColumn);
-  text = padded(text + statement, kCommentColumn);
-  text += formatted("; %02x %s%s", address, bitify(word, kWordBits).cStr(), note);
-  return text + "\n";
+  const std::string text = padded(label.empty() ? "" : label + ":", kStatementColumn) + statement;
+  const std::string comment =
+      formatted("; %02x %s%s", address, bitify(word, kWordBits).cStr(), note);
+  const std::string line = padded(text, kCommentColumn) + comment;
+  if (line.size() < static_cast<size_t>(kMaxLineLength)) return line + "\n";
+  return comment + "\n" + text + "\n";
 }
 
 // The label of a jump target at `address`.
