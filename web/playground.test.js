@@ -205,8 +205,8 @@ const FAILURES = [
     what: 'one statement more than memory holds',
     source: 'inc\n'.repeat(33),
     rows: [],
-    marks: [],
-    problems: [/^Too many statements, ZRC memory holds 32 words/],
+    marks: [[33, 'error']],
+    problems: [/^program\.asm:33: error: too many statements: the memory holds 32 words$/],
   },
 ];
 
