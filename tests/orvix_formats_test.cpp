@@ -877,6 +877,7 @@ const int kLogisimShards = 4;
 TEST_P(LogisimReader, ReadsTheLogisimImages) {
   const fs::path jar = "/usr/share/logisim/logisim.jar";
   if (!fs::exists(jar) || !HaveCommand("java")) GTEST_SKIP() << "no " << jar << " or no java";
+  if (UnderMemcheck()) GTEST_SKIP() << "a simulator's run checks no memory of ours";
   const Corpus& c = TheCorpus();
   std::vector<Assembled> programs;
   std::string names;
@@ -932,6 +933,7 @@ INSTANTIATE_TEST_SUITE_P(Shards, LogisimReader, testing::Range(0, kLogisimShards
 // against the readmemb image.
 TEST_F(ImageReader, GhdlReadsTheVhdlPackages) {
   if (!HaveCommand("ghdl")) GTEST_SKIP() << "no ghdl";
+  if (UnderMemcheck()) GTEST_SKIP() << "a simulator's run checks no memory of ours";
   const Corpus& c = TheCorpus();
   std::string analyse, libraries, checks;
   int checked = 0;
