@@ -135,9 +135,7 @@ class Reader {
     return text;
   }
   // The line of the end of the text: the last line.
-  long long lastline() const {
-    return line_ - (!t_.empty() && t_.back() == '\n' && end() ? 1 : 0);
-  }
+  long long lastline() const { return line_ - (!t_.empty() && t_.back() == '\n' && end() ? 1 : 0); }
   bool startswith(const char* text) const { return t_.compare(p_, strlen(text), text) == 0; }
   // The longest run of characters for which `part` holds.
   template <class Part>
@@ -296,9 +294,8 @@ class Reader {
     if (end()) {
       recognised = false;
       const bool blank = t_.find_first_not_of(" \t\r\n\f\v", start) == std::string::npos;
-      error(blank ? 1 : lastline(),
-            blank ? "the file is empty: it holds no image"
-                  : "the file holds no image, only comments");
+      error(blank ? 1 : lastline(), blank ? "the file is empty: it holds no image"
+                                          : "the file holds no image, only comments");
     } else if (at() == '@' || isdigit(static_cast<unsigned char>(at()))) {
       form = FORM_READMEM;
     } else if (isword(at())) {
