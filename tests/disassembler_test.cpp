@@ -18,19 +18,6 @@
 
 namespace {
 
-// The 32 words `source` assembles to, or an empty list when it fails.
-std::vector<int> Assembled(const std::string& source) {
-  AssemblyOptions options;
-  options.source = "q.asm";
-  const Assembly a = assemble(source, options);
-  if (!a.assembled()) return {};
-  std::vector<int> words(kMemoryWords, 0);
-  for (int i = 0; i < a.encoded(); i++) {
-    words[i] = static_cast<int>(strtol(a.statements[i].word.cStr(), nullptr, 2));
-  }
-  return words;
-}
-
 // The words `given` (zero words after them) as a COE image read back.
 MemoryImage Read(const std::vector<int>& given) {
   MemoryImage image;
@@ -97,7 +84,7 @@ TEST(FirstLine, StaysOneLine) {
   const std::string source = sourceof(Read({1}), std::string(2000, 'x'), nullptr);
   std::vector<int> one(kMemoryWords, 0);
   one[0] = 1;
-  EXPECT_EQ(one, Assembled(source));
+  EXPECT_EQ(one, orvix_test::AssembledWords(source));
   EXPECT_LT(source.find('\n'), 300u);
 }
 
@@ -143,7 +130,7 @@ TEST(Comments, PassedOverWhenTheyDisagree) {
     EXPECT_FALSE(d.from_comments) << c.name;
     std::vector<int> words(kMemoryWords, 0);
     words[0] = static_cast<int>(strtol(c.statements[0].first.c_str(), nullptr, 2));
-    EXPECT_EQ(words, Assembled(d.source)) << c.name << "\n" << d.source;
+    EXPECT_EQ(words, orvix_test::AssembledWords(d.source)) << c.name << "\n" << d.source;
   }
   // A word the comments do not show: no comment counts.
   std::string text = orvix_test::ImageText(*findformat("mif"), "p", {{"1000000101", "\t\tload 5"}});
@@ -169,7 +156,7 @@ TEST(RoundTrip, EveryWordAndRandomImages) {
   }
   for (const std::vector<int>& words : images) {
     const std::string source = sourceof(Read(words), "p.coe", nullptr);
-    EXPECT_EQ(words, Assembled(source)) << source;
+    EXPECT_EQ(words, orvix_test::AssembledWords(source)) << source;
   }
 }
 

@@ -180,6 +180,9 @@ struct Broken {
 
 void PrintTo(const Broken& b, std::ostream* os) { *os << b.name; }
 
+// (The end-to-end table of orvix -d pins the commonest of these with the
+// run's status and files: a width of 8, an empty file, text that is no
+// image, a COE without its vector, an unclosed '%' comment.)
 const Broken kBroken[] = {
     {"ValueOfElevenBits", "// readmemb Format ZRC Machine Code 'x'\n1000000101\n10000000000\n",
      "3: error: value 0x400 does not fit in 10 bits"},
@@ -189,8 +192,6 @@ const Broken kBroken[] = {
      "2: error: value 'ffffffffffffffffffff' does not fit in 10 bits"},
     {"DecimalBelowTheWord", kMifHead + "DATA_RADIX = DEC;\nCONTENT BEGIN\n0 : -513;\nEND;\n"s,
      "5: error: value -513 does not fit in 10 bits"},
-    {"WidthOfEight", "DEPTH = 32;\nWIDTH = 8;\nCONTENT BEGIN\nEND;\n",
-     "2: error: WIDTH 8 is too narrow for ZRC words of 10 bits"},
     {"Address40NotZero",
      "DEPTH = 64;\nWIDTH = 10;\nADDRESS_RADIX = DEC;\nDATA_RADIX = BIN;\nCONTENT BEGIN\n"
      "40 : 0000000101;\nEND;\n",
@@ -201,14 +202,10 @@ const Broken kBroken[] = {
      "2: error: address 32 lies past the 32 words of memory and holds 0x1, not zero"},
     {"RangePastMemoryNotZero", "DEPTH=64;WIDTH=10;\nCONTENT BEGIN\n[0..3f] : 0 1;\nEND;\n",
      "3: error: address 33 lies past the 32 words of memory and holds 0x1, not zero"},
-    {"UnterminatedPercentComment", "DEPTH = 32;\n% open\nWIDTH = 10;\nCONTENT BEGIN\nEND;\n",
-     "2: error: a comment opened with '%' is not closed"},
     {"UnterminatedPercentCommentFirst", "\n% open\n",
      "2: error: a comment opened with '%' is not closed"},
     {"UnterminatedBlockComment", "205\n/* open\n040\n",
      "2: error: a comment opened with '/*' is not closed"},
-    {"CoeWithoutVector", "; no words\nmemory_initialization_radix=2;\n\n",
-     "2: error: no memory_initialization_vector: the file holds no words"},
     {"CoeVectorBeforeRadix", "memory_initialization_vector=1;\n",
      "1: error: the vector comes before memory_initialization_radix"},
     {"CoeVectorNotEnded", "memory_initialization_radix=2;\nmemory_initialization_vector=\n1,\n0\n",
@@ -220,10 +217,6 @@ const Broken kBroken[] = {
      "3: error: '12' is not a number of radix 2"},
     {"CoeUnknownKeyword", "memory_initialization_radix=2;\nradix=2;\n",
      "2: error: unknown COE keyword 'radix'"},
-    {"TextThatIsNoImage", "\nHello, world\n",
-     "2: error: not a memory image: 'Hello' begins no MIF, COE, readmemb, readmemh or Logisim "
-     "image"},
-    {"EmptyFile", "", "1: error: the file is empty: it holds no image"},
     {"BlankFile", "\n \r\n", "1: error: the file is empty: it holds no image"},
     {"OnlyComments", "// nothing\n-- here\n", "2: error: the file holds no image, only comments"},
     {"BinaryFile",

@@ -14,6 +14,7 @@
 #include "orvix/disassembler.h"
 #include "orvix/image.h"
 #include "tests/orvix_run.h"
+#include "tests/round_trip.h"
 
 namespace fs = std::filesystem;
 
@@ -24,28 +25,6 @@ using namespace orvix_test;
 const std::string kDisassembling = kBanner + "Disassembling image 'p.mif'...\n";
 const std::string kFailed = "orvix: Error disassembling image p.mif.\n";
 
-// The MIF image orvix writes for `source` to p.mif.
-std::string Mif(const std::string& source) {
-  AssemblyOptions options;
-  options.source = "p.asm";
-  const Assembly a = assemble(source, options);
-  EXPECT_TRUE(a.assembled()) << source;
-  return kFormats[0].text(imageof(a, "p.mif"));
-}
-
-// The 32 words `source` assembles to.
-std::vector<int> Words(const std::string& source) {
-  AssemblyOptions options;
-  options.source = "q.asm";
-  const Assembly a = assemble(source, options);
-  EXPECT_TRUE(a.assembled()) << source;
-  std::vector<int> words(kMemoryWords, 0);
-  for (int i = 0; i < a.encoded(); i++) {
-    words[i] = static_cast<int>(strtol(a.statements[i].word.cStr(), nullptr, 2));
-  }
-  return words;
-}
-
 const std::string kProgram = "start: load 5\n  inb\n.word 0x3FF\nj start\n";
 const std::string kSource =
     "; ZRC source of the MIF image 'p.mif', disassembled by orvix\n"
@@ -54,7 +33,7 @@ const std::string kSource =
     "        .word 1023          ; 02 1111111111\n"
     "        j start             ; 03 0001000000\n";
 // The image with address 1 given a second time, by hand.
-const std::string kTwice = Mif(kProgram).replace(Mif(kProgram).find("END;"), 4, "1 : 0;\nEND;");
+const std::string kTwice = MifOf(kProgram).replace(MifOf(kProgram).find("END;"), 4, "1 : 0;\nEND;");
 const std::string kTwiceWarning =
     "p.mif:44: warning: address 1 is given again (first on line 13): the later value counts\n";
 // Its comments no longer make the program: the words are decoded.
@@ -79,20 +58,20 @@ void PrintTo(const DisassembleRun& r, std::ostream* os) { *os << r.name; }
 
 const DisassembleRun kRuns[] = {
     // Without a source file: the source alone on standard output.
-    {"ToStandardOutput", Mif(kProgram), {"-d", "p.mif"}, kSource, "", 0, ""},
-    {"DashIsStandardOutput", Mif(kProgram), {"p.mif", "--disassemble", "-"}, kSource, "", 0, ""},
+    {"ToStandardOutput", MifOf(kProgram), {"-d", "p.mif"}, kSource, "", 0, ""},
+    {"DashIsStandardOutput", MifOf(kProgram), {"p.mif", "--disassemble", "-"}, kSource, "", 0, ""},
     {"WarningsOnStandardError", kTwice, {"-W", "-d", "p.mif"}, kTwiceSource, kTwiceWarning, 0, ""},
     // With one: the banner, the progress line and the messages.
-    {"ToASourceFile", Mif(kProgram), {"-d", "p.mif", "q.asm"}, kDisassembling, "", 0, kSource},
+    {"ToASourceFile", MifOf(kProgram), {"-d", "p.mif", "q.asm"}, kDisassembling, "", 0, kSource},
     {"ReplacesTheSourceWhole",
-     Mif(kProgram),
+     MifOf(kProgram),
      {"-d", "-o", "q.asm", "p.mif"},
      kDisassembling,
      "",
      0,
      kSource,
      true},
-    {"Quiet", Mif(kProgram), {"-q", "-d", "p.mif", "q.asm"}, "", "", 0, kSource},
+    {"Quiet", MifOf(kProgram), {"-q", "-d", "p.mif", "q.asm"}, "", "", 0, kSource},
     {"WarningsOnTheConsole",
      kTwice,
      {"-W", "-d", "p.mif", "q.asm"},
@@ -110,7 +89,7 @@ const DisassembleRun kRuns[] = {
      true},
     // The image is never overwritten, however named.
     {"SourceIsTheImage",
-     Mif(kProgram),
+     MifOf(kProgram),
      {"-d", "p.mif", "./p.mif"},
      kBanner + "orvix: Source file ./p.mif is the image file.\n",
      "",
@@ -127,7 +106,7 @@ const DisassembleRun kRuns[] = {
      "old",
      true},
     {"OptionOfAnAssembly",
-     Mif(kProgram),
+     MifOf(kProgram),
      {"-d", "-f", "coe", "p.mif"},
      "",
      "orvix: option '--format' does not go with --disassemble\n"
@@ -231,7 +210,8 @@ bool HaveCommand(const char* command) {
 std::vector<std::vector<int>> WordSets() {
   std::vector<std::vector<int>> sets;
   for (const char* name : {"counter", "allops", "comments"}) {
-    sets.push_back(Words(ReadFile(SourceDir() / "examples" / (std::string(name) + ".asm"))));
+    sets.push_back(
+        AssembledWords(ReadFile(SourceDir() / "examples" / (std::string(name) + ".asm"))));
   }
   std::mt19937 rng(23);
   for (int k = 0; k < 20; k++) {
@@ -248,7 +228,7 @@ std::vector<int> Disassembled(const fs::path& dir, const std::string& image) {
   const Outcome r = RunQuiet(dir, {"-d", image});
   EXPECT_EQ(0, r.status) << image << r.err;
   EXPECT_EQ("", r.err) << image;
-  return Words(r.out);
+  return AssembledWords(r.out);
 }
 
 // srec_cat writes the words as a MIF of 16-bit words, several to a line;
