@@ -206,7 +206,8 @@ bool HaveCommand(const char* command) {
   return system(("command -v " + std::string(command) + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// The images of the other programs' tests: every example and random words.
+// The images of the other programs' tests: every example and random words
+// (a few under memcheck, where every run of orvix takes a second).
 std::vector<std::vector<int>> WordSets() {
   std::vector<std::vector<int>> sets;
   for (const char* name : {"counter", "allops", "comments"}) {
@@ -214,7 +215,7 @@ std::vector<std::vector<int>> WordSets() {
         AssembledWords(ReadFile(SourceDir() / "examples" / (std::string(name) + ".asm"))));
   }
   std::mt19937 rng(23);
-  for (int k = 0; k < 20; k++) {
+  for (int k = 0; k < (UnderMemcheck() ? 2 : 20); k++) {
     std::vector<int> words(kMemoryWords);
     for (int& w : words) w = static_cast<int>(rng() % 1024);
     sets.push_back(words);
