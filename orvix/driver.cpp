@@ -93,12 +93,13 @@ bool readimagefile(Console& console, const char* path, std::string& text) {
   while (text.size() <= kImageLimit && (n = fread(buffer, 1, sizeof buffer, fp)) > 0) {
     text.append(buffer, n);
   }
-  const int err = ferror(fp) ? errno : 0;
+  const bool failed = ferror(fp) != 0;
+  const int err = errno != 0 ? errno : EIO;
   fclose(fp);
   const long long line = 1 + static_cast<long long>(std::count(text.begin(), text.end(), '\n'));
-  if (err != 0 || text.size() > kImageLimit) {
-    const std::string why = err != 0 ? std::string("cannot read: ") + strerror(err)
-                                     : "the file is over 64 MiB, no image of 32 words";
+  if (failed || text.size() > kImageLimit) {
+    const std::string why = failed ? std::string("cannot read: ") + strerror(err)
+                                   : "the file is over 64 MiB, no image of 32 words";
     console.message(std::string(path) + ":" + std::to_string(line) + ": error: " + why + "\n");
     return false;
   }
