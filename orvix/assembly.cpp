@@ -94,7 +94,7 @@ void checkstatement(const Assembly& a, size_t i, Report& report) {
       }
     }
   }
-  if (s.text.operand.length() > 0 && cmd.jmptarget.length() == 0 &&
+  if (s.text.operand.length() > 0 && cmd.jmptarget.length() == 0 && cmd.op != kWordDirective &&
       !isplaindecimal(s.text.operand)) {
     report.problem(SEVERITY_WARNING, s.line, s.text.operand_span,
                    formatted("operand '%s' is not a plain decimal number: it is read as %d",
@@ -117,6 +117,7 @@ std::vector<std::string> labelnames(const Assembly& a) {
 std::vector<std::string> mnemonicnames() {
   std::vector<std::string> names;
   for (int i = 0; i < kMnemonicCount; i++) names.push_back(kMnemonics[i].name);
+  names.push_back(kWordDirective);
   return names;
 }
 
@@ -183,6 +184,24 @@ void checkoperand(const Assembly& a, size_t i, const Mnemonic& m, Report& report
       break;
     }
   }
+}
+
+// Encodes the `.word` statement `s`, with its progress line; false, after
+// the located error, when its operand is no word.
+bool placeword(Statement& s, Report& report) {
+  if (s.record.data < 0 || s.record.data >= 1 << kWordBits) {
+    const std::string text = formatted(".word needs a value from 0 to %d (or 0x0 to 0x%x)",
+                                       (1 << kWordBits) - 1, (1 << kWordBits) - 1);
+    report.problem(SEVERITY_ERROR, s.line, orelse(s.text.operand_span, s.text.mnemonic),
+                   s.text.operand.length() > 0
+                       ? text + ": '" + s.text.operand.cStr() + "' is not one"
+                       : text + ": none is given");
+    return false;
+  }
+  s.word = bitify(s.record.data, kWordBits);
+  s.comment = statementcomment(s.record);
+  report.progress(std::string(s.word.cStr()) + "\n");
+  return true;
 }
 
 }  // namespace
@@ -302,6 +321,15 @@ void encodestatements(Assembly& a, const AssemblyOptions& options) {
   report.progress("Generating " + options.format_title + " output '" + options.output + "'\n");
   for (size_t i = 0; i < a.statements.size(); i++) {
     Statement& s = a.statements[i];
+    if (s.record.op == kWordDirective) {
+      if (!placeword(s, report)) {
+        a.failure = formatted("Invalid .word value '%s', aborting..\n", s.text.operand.cStr());
+        report.message(a.failure);
+        a.outcome = OUTCOME_BAD_WORD;
+        return;
+      }
+      continue;
+    }
     const Mnemonic* m = findmnemonic(s.record.op);
     if (m == nullptr && s.record.op.length() == 0) {
       // A label alone, or commas alone: the line has no mnemonic to be unknown.
@@ -347,7 +375,8 @@ Assembly assemblefrom(SourceText& text, const AssemblyOptions& options) {
     resolvelabels(a);
     encodestatements(a, options);
   }
-  if (a.outcome == OUTCOME_UNKNOWN_MNEMONIC || a.outcome == OUTCOME_STRICT) {
+  if (a.outcome == OUTCOME_UNKNOWN_MNEMONIC || a.outcome == OUTCOME_BAD_WORD ||
+      a.outcome == OUTCOME_STRICT) {
     a.console.push_back({CONSOLE_MESSAGE, "orvix: Error generating machine code.\n"});
   } else if (!a.assembled()) {
     a.console.push_back(

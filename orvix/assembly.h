@@ -48,6 +48,7 @@ enum AssemblyOutcome {
   OUTCOME_TOO_MANY,          // more statements than memory has words
   OUTCOME_READ_ERROR,        // the source could not be read to its end
   OUTCOME_UNKNOWN_MNEMONIC,  // a statement names no ZRC instruction
+  OUTCOME_BAD_WORD,          // a `.word` statement's operand is no 10-bit word
   OUTCOME_STRICT,            // strict, and a warning was found
 };
 
@@ -117,7 +118,7 @@ void resolvelabels(Assembly& a);
 
 // The second stage: encodes the statements of a loaded `a` in order, with
 // the progress line, each word and the encoder's diagnostics; stops at an
-// unknown mnemonic. Labels must be resolved.
+// unknown mnemonic or a `.word` without a word. Labels must be resolved.
 void encodestatements(Assembly& a, const AssemblyOptions& options);
 
 #endif  // ORVIX_ASSEMBLY_H_

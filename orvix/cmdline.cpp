@@ -18,6 +18,7 @@ enum OptionId {
   OPT_QUIET,
   OPT_WARNINGS,
   OPT_STRICT,
+  OPT_DISASSEMBLE,
   OPT_LSP,
   OPT_HELP,
   OPT_VERSION,
@@ -46,6 +47,10 @@ const Option kOptions[] = {
      "report probable mistakes, each by its source line,\n"
      "and why a file cannot be read or written"},
     {'\0', "strict", nullptr, OPT_STRICT, "as -W, and fail the run when anything is reported"},
+    {'d', "disassemble", nullptr, OPT_DISASSEMBLE,
+     "read the input file as an image (MIF, COE, readmemb,\n"
+     "readmemh, Logisim) and write a source for it to the\n"
+     "output file, or to standard output"},
     {'\0', "lsp", nullptr, OPT_LSP,
      "serve editors as a language server on standard input\n"
      "and output (no source is given)"},
@@ -110,6 +115,7 @@ CommandAction readoption(int argc, char** argv, int& i, CommandLine& cl, String&
       }
       break;
     case OPT_FORMAT:
+      if (cl.assembly_only == nullptr) cl.assembly_only = option->long_name;
       cl.format = findformat(value);
       if (cl.format == nullptr) {
         error = formatted("unknown format '%s' (%s)", value, formatnames().c_str()).c_str();
@@ -117,6 +123,7 @@ CommandAction readoption(int argc, char** argv, int& i, CommandLine& cl, String&
       }
       break;
     case OPT_LISTING:
+      if (cl.assembly_only == nullptr) cl.assembly_only = option->long_name;
       if (cl.listing != nullptr) {
         error.printf("listing path given twice ('%s' and '%s')", cl.listing, value);
         return ACTION_ERROR;
@@ -132,6 +139,9 @@ CommandAction readoption(int argc, char** argv, int& i, CommandLine& cl, String&
     case OPT_STRICT:
       cl.warnings = true;
       cl.strict = true;
+      break;
+    case OPT_DISASSEMBLE:
+      cl.disassemble = true;
       break;
     case OPT_LSP:
       return ACTION_SERVE;
@@ -150,7 +160,11 @@ std::string helptext() {
       "usage: orvix [option ...] [--] <input file> [<output file>]\n\n"
       "Assembles a ZRC source into 32 words of 10 bits, lists them and, with an\n"
       "output file, writes the memory image. Options may stand before or after\n"
-      "the files; \"--\" ends them, and a lone \"-\" is a file name.\n\nOptions:\n";
+      "the files; \"--\" ends them, and a lone \"-\" is a file name.\n\n"
+      "       orvix -d [option ...] [--] <image> [<source>]\n\n"
+      "Reads a memory image back and writes a source that assembles to the\n"
+      "same words, to <source> or, without it or for \"-\", standard output.\n\n"
+      "Options:\n";
   for (const Option& o : kOptions) {
     const std::string argument = o.argument ? std::string(" ") + o.argument : "";
     std::string names = o.short_name != '\0'
@@ -222,6 +236,17 @@ CommandAction readcommandline(int argc, char** argv, CommandLine& cl, String& er
       return ACTION_ERROR;
     }
     cl.output = plain[1];
+  }
+  // Disassembling, the source goes to standard output unless a file is
+  // named.
+  if (cl.disassemble && (cl.output == nullptr || strcmp(cl.output, "-") == 0)) {
+    cl.output = nullptr;
+    cl.image_to_stdout = true;
+    cl.quiet = true;
+  }
+  if (cl.disassemble && cl.assembly_only != nullptr) {
+    error.printf("option '--%s' does not go with --disassemble", cl.assembly_only);
+    return ACTION_ERROR;
   }
   return ACTION_ASSEMBLE;
 }

@@ -3,6 +3,7 @@
 // describes every option and format, the version.
 //
 //   orvix [option ...] [--] <input file> [<output file>]
+//   orvix -d [option ...] [--] <image> [<source>]
 //
 // An argument that begins with '-' and is more than "-" is an option wherever
 // it stands, until "--"; an option's argument is the next word (or, for a
@@ -30,6 +31,10 @@ struct CommandLine {
   bool warnings = false;
   bool strict = false;
   bool quiet = false;  // no banner, progress or words; messages on standard error
+  // -d: `source` is an image and `output` the source to write (on standard
+  // output, quiet, when not given or "-").
+  bool disassemble = false;
+  const char* assembly_only = nullptr;  // long name of the first option only assembling takes
 };
 
 enum CommandAction {

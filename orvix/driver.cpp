@@ -1,5 +1,6 @@
 #include "orvix/driver.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -7,12 +8,15 @@
 
 #include "orvix/assembly.h"
 #include "orvix/cmdline.h"
+#include "orvix/disassembler.h"
 #include "orvix/image.h"
 #include "orvix/languageserver.h"
 #include "orvix/listing.h"
 #include "orvix/platform.h"
 
 namespace {
+
+const char kGenerationFailed[] = "orvix: Error generating machine code.\n";
 
 // Prints a run's console lines: progress lines on standard output unless
 // the run is quiet, messages on standard output or, quiet, standard error.
@@ -64,14 +68,77 @@ void systemerror(Console& console, const CommandLine& cl, const char* path, cons
 }
 
 // Writes `text` to the file `path` whole; on failure says so, with the
-// system's reason when the run reports, and the line `failed`.
+// system's reason when the run reports, and the lines `failed`.
 bool writefile(Console& console, const CommandLine& cl, const char* path, const std::string& text,
                const std::string& failed) {
   if (replacefile(path, text)) return true;
   systemerror(console, cl, path, "cannot write", errno);
   console.message(failed);
-  console.message("orvix: Error generating machine code.\n");
   return false;
+}
+
+// An image file is never this large; reading stops here rather than hold
+// whatever endless stream was named.
+const size_t kImageLimit = 64 << 20;
+
+// Reads the image file `path` into `text`; on failure says why, at the line
+// where reading stopped.
+bool readimagefile(Console& console, const char* path, std::string& text) {
+  FILE* fp = openfile(path, "rb");
+  if (fp == nullptr) {
+    console.message(std::string(path) + ": error: cannot open: " + strerror(errno) + "\n");
+    return false;
+  }
+  char buffer[65536];
+  size_t n = 0;
+  while (text.size() <= kImageLimit && (n = fread(buffer, 1, sizeof buffer, fp)) > 0) {
+    text.append(buffer, n);
+  }
+  const bool failed = ferror(fp) != 0;
+  const int err = errno != 0 ? errno : EIO;
+  fclose(fp);
+  const long long line = 1 + static_cast<long long>(std::count(text.begin(), text.end(), '\n'));
+  if (failed || text.size() > kImageLimit) {
+    const std::string why = failed ? std::string("cannot read: ") + strerror(err)
+                                   : "the file is over 64 MiB, no image of 32 words";
+    console.message(std::string(path) + ":" + std::to_string(line) + ": error: " + why + "\n");
+    return false;
+  }
+  return true;
+}
+
+// The run of `orvix -d`: reads the image `cl.source` and writes its source
+// to `cl.output` or standard output.
+int disassemblerun(const CommandLine& cl, Console& console) {
+  const std::string failed = std::string("orvix: Error disassembling image ") + cl.source + ".\n";
+  if (cl.output != nullptr && samepath(cl.source, cl.output)) {
+    console.message(std::string("orvix: Source file ") + cl.output + " is the image file.\n");
+    return 1;
+  }
+  console.progress(std::string("Disassembling image '") + cl.source + "'...\n");
+  std::string text;
+  if (!readimagefile(console, cl.source, text)) {
+    console.message(failed);
+    return 1;
+  }
+  const Disassembly d = disassemble(text, cl.source);
+  for (const Diagnostic& diagnostic : d.image.diagnostics) {
+    if (diagnostic.severity == SEVERITY_ERROR || cl.warnings) {
+      console.message(locatedline(cl.source, diagnostic));
+    }
+  }
+  if (!d.image.read || (cl.strict && d.image.warnings > 0)) {
+    console.message(failed);
+    return 1;
+  }
+  if (cl.image_to_stdout) {
+    fwrite(d.source.data(), 1, d.source.size(), stdout);
+    return 0;
+  }
+  return writefile(console, cl, cl.output, d.source,
+                   std::string("Cannot write source '") + cl.output + "', aborting..\n" + failed)
+             ? 0
+             : 1;
 }
 
 }  // namespace
@@ -107,12 +174,17 @@ int run(int argc, char** argv) {
     console.message("Try 'orvix --help' for more information.\n");
     return 1;
   }
+  if (cl.disassemble) return disassemblerun(cl, console);
   const std::string refusal = outputclash(cl);
   if (!refusal.empty()) {
     console.message(refusal);
     return 1;
   }
 
+  // The name that says another format.
+  const std::string misnamed =
+      cl.warnings && cl.output != nullptr ? namewarning(cl.output, *cl.format) : "";
+  console.message(misnamed);
   // Read as bytes, so that lines are counted alike on every system; where
   // text mode would end the source at a Ctrl-Z byte, the assembly does.
   FILE* fp = openfile(cl.source, "rb");
@@ -133,19 +205,23 @@ int run(int argc, char** argv) {
   fclose(fp);
   for (const ConsoleLine& line : assembly.console) console.print(line);
   if (!assembly.assembled()) return 1;
+  if (cl.strict && !misnamed.empty()) {
+    console.message(kGenerationFailed);
+    return 1;
+  }
 
   // The listing comes before an image written to the console (/dev/stdout).
   fflush(stdout);
   const Image image = imageof(assembly, options.output);
   const std::string title = cl.format->title;
-  if (cl.output != nullptr &&
-      !writefile(console, cl, cl.output, cl.format->text(image),
-                 "Cannot write " + title + " output '" + cl.output + "', aborting..\n")) {
+  if (cl.output != nullptr && !writefile(console, cl, cl.output, cl.format->text(image),
+                                         "Cannot write " + title + " output '" + cl.output +
+                                             "', aborting..\n" + kGenerationFailed)) {
     return 1;
   }
-  if (cl.listing != nullptr &&
-      !writefile(console, cl, cl.listing, listingtext(assembly),
-                 std::string("Cannot write listing '") + cl.listing + "', aborting..\n")) {
+  if (cl.listing != nullptr && !writefile(console, cl, cl.listing, listingtext(assembly),
+                                          std::string("Cannot write listing '") + cl.listing +
+                                              "', aborting..\n" + kGenerationFailed)) {
     return 1;
   }
   // Last of all, so that standard output carries the image alone.

@@ -2,8 +2,9 @@
 // reads the command line, prints the banner, refuses a run whose files
 // would overwrite each other, opens the source, prints the console lines of
 // the assembly (assembly.h) and writes the image and the listing it asks
-// for, each replaced whole. The one part of the assembler that prints and
-// opens files. Not thread-safe: it prints through the standard streams.
+// for, each replaced whole; with -d it reads an image instead and writes
+// its source (disassembler.h). The one part of the assembler that prints
+// and opens files. Not thread-safe: it prints through the standard streams.
 
 #ifndef ORVIX_DRIVER_H_
 #define ORVIX_DRIVER_H_

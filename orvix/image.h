@@ -1,5 +1,5 @@
 // The memory image: the 32 words of an assembled program, and the text
-// formats in which FPGA tools and simulators read them.
+// formats in which FPGA tools, simulators and VHDL designs read them.
 //
 // A writer sees the words and, for each statement, the text its comment
 // shows; it knows nothing of how they were assembled. Every format holds all
@@ -46,5 +46,12 @@ const ImageFormat* findformat(const char* name);
 
 // The names of every format, separated by ", ".
 std::string formatnames();
+
+// The warning line, with its newline, for writing a `format` image to
+// `path` when the file name's extension (letter case aside) belongs to
+// other formats: "<path>: warning: writing a MIF image to a file named
+// '.coe'; give -f coe for a coefficient file". "" when the extension is
+// unknown or one of `format`'s.
+std::string namewarning(const std::string& path, const ImageFormat& format);
 
 #endif  // ORVIX_IMAGE_H_

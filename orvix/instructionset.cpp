@@ -85,6 +85,27 @@ String encodeword(const Mnemonic& m, int field) {
   return word;
 }
 
+const char kWordDirective[] = ".word";
+
+bool wordvalue(const String& text, int& word) {
+  const char* c = text.cStr();
+  int base = 10;
+  if (c[0] == '0' && (c[1] == 'x' || c[1] == 'X')) {
+    base = 16;
+    c += 2;
+  }
+  if (*c == '\0') return false;
+  int value = 0;
+  for (; *c != '\0'; c++) {
+    const unsigned char digit = static_cast<unsigned char>(*c);
+    if (base == 10 ? !isdigit(digit) : !isxdigit(digit)) return false;
+    value = value * base + (isdigit(digit) ? digit - '0' : tolower(digit) - 'a' + 10);
+    if (value >= 1 << kWordBits) return false;
+  }
+  word = value;
+  return true;
+}
+
 DecodedWord decodeword(int word) {
   // REQUIRES: 0 <= word < 1024
   assert(word >= 0 && word < (1 << kWordBits));

@@ -1,7 +1,8 @@
 // The ZRC instruction set: the 21 mnemonics the assembler knows, the 10-bit
 // word each one becomes, and how an operand fills the bits after a
-// mnemonic's fixed prefix. Encoding one statement and decoding one word are
-// both here, so that what is written and what is read back follow one table.
+// mnemonic's fixed prefix; and the `.word` directive, which places any word. Encoding one statement
+// and decoding one word are both here, so that what is written and what is read back follow one
+// table.
 //
 // Words are Strings of ten '0'/'1' characters, the most significant bit
 // first. The table is constant; the functions keep no state and may be called
@@ -55,6 +56,15 @@ bool isinteger(const String& str);
 // number for a data field, the address for a jump; ignored without a
 // field).
 String encodeword(const Mnemonic& m, int field);
+
+// The directive that places one raw word: a statement whose mnemonic is
+// ".word" holds the word given as its operand.
+extern const char kWordDirective[];
+
+// Reads the operand of a `.word` statement into `word`: a decimal number
+// from 0 to 1023, or a hexadecimal one written "0x" or "0X" and digits in
+// either case. Returns false, leaving `word` as it was, for any other text.
+bool wordvalue(const String& text, int& word);
 
 // What one word holds: the first row whose fixed bits begin it, and the
 // value of the operand field after them (0 without one).

@@ -41,7 +41,10 @@ void parsestatement(const String& line, long long offset, instruction& cmd, Stat
 
   text.operand = tok.next();
   text.operand_span = spanof(tok, text.operand, offset);
-  if (isinteger(text.operand)) {
+  if (cmd.op == kWordDirective) {
+    // A word's value, never a label.
+    if (!wordvalue(text.operand, cmd.data)) cmd.data = -1;
+  } else if (isinteger(text.operand)) {
     cmd.data = text.operand.toInt();
   } else {
     cmd.jmptarget = text.operand;

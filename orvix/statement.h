@@ -18,6 +18,7 @@ struct instruction {
   String op;         // the mnemonic as written; "" when the line holds a label only
   String jmptarget;  // the operand when it is a label reference; "" otherwise
   int data = 0;      // numeric operand; 0 without operand, -1 for a label reference
+                     // (for `.word`, the word, or -1 when the operand is none)
 };
 
 // Byte columns [begin, end) of a source line, counted from its first byte;
@@ -42,7 +43,8 @@ struct StatementText {
 // Fills `cmd` and `text` from one statement line as the LineReader hands it
 // over, `line` beginning at byte `offset` of its source line: the label, the
 // mnemonic and the operand, which is a number when isinteger holds and a
-// label reference otherwise. Every field of both is set.
+// label reference otherwise (after `.word`, always a number: the word, or
+// -1 when the operand is no word). Every field of both is set.
 void parsestatement(const String& line, long long offset, instruction& cmd, StatementText& text);
 
 // The statement as the image comments show it: the label with its colon,

@@ -80,6 +80,10 @@ const Encoding kEncodings[] = {
     // A negative number is a numeric target, cut to 5 bits like any other.
     {"NegativeJumpTargets", "j -1\njc -32", "0001011111\n0010000000\n"},
     {"NegativeJumpLooksUpNoLabel", "a: inc\nj -1", "1100100000\n0001011111\n"},
+    // .word places its word, labelled or not; a jump reaches its label.
+    {"WordDecimalAndHexadecimal", ".word 0\n.word 1023\n.word 0x2A\nx: .word 0X3fF\nj x",
+     "0000000000\n1111111111\n0000101010\n1111111111\n0001000011\n"},
+    {"WordWithLeadingZeros", ".word 0005", "0000000101\n"},
 };
 
 void PrintTo(const Encoding& e, std::ostream* os) { *os << e.name; }
@@ -136,6 +140,11 @@ std::string NoFit(int line, const std::string& operand, int width, const std::st
   return W(line, "operand " + operand + " does not fit the " + std::to_string(width) +
                      "-bit field of '" + mnemonic + "': its low " + std::to_string(width) +
                      " bits " + bits + " are kept");
+}
+
+std::string BadWord(int line, const std::string& why) {
+  return "in.asm:" + std::to_string(line) +
+         ": error: .word needs a value from 0 to 1023 (or 0x0 to 0x3ff): " + why + "\n";
 }
 
 // One source assembled to the console. The expected console with warnings
@@ -300,6 +309,26 @@ const std::vector<Case> kKinds = {
      W(3, "label 'a' is defined again (first on line 1): jumps reach the first") +
          NotPlain(3, "3-1", 3) + W(3, "text after the operand is ignored: '9'"),
      kInc + NoOperand(3, "inc", "3-1") + kInc, 0},
+    // A .word without a word of 10 bits fails the run at its line.
+    {"WordOutOfRange", "inc\n.word 1024\ninc\n", "",
+     kInc + BadWord(2, "'1024' is not one") + "Invalid .word value '1024', aborting..\n" +
+         kGenFailed,
+     1},
+    {"WordWithoutValue", "x: .word\n", "",
+     BadWord(1, "none is given") + "Invalid .word value '', aborting..\n" + kGenFailed, 1},
+    {"WordNegative", ".word -1\n", "",
+     BadWord(1, "'-1' is not one") + "Invalid .word value '-1', aborting..\n" + kGenFailed, 1},
+    {"WordLabelIsNoValue", "a: .word a\n", "",
+     BadWord(1, "'a' is not one") + "Invalid .word value 'a', aborting..\n" + kGenFailed, 1},
+    // A hexadecimal word is plain; text after it is ignored as after any
+    // operand.
+    {"WordWithTextAfter", ".word 0x5, 6\n", W(1, "text after the operand is ignored: '6'"),
+     "0000000101\n", 0},
+    {"UnknownMnemonicNearWord", ".wrod 5\n", "",
+     "in.asm:1: error: unknown instruction '.wrod'; did you mean '.word'?\n"
+     "Unknown ZRC instruction '.wrod', aborting..\n" +
+         kGenFailed,
+     1},
     {"CleanProgram", "start: load 5\nadd -16\nj start\n", "",
      "1000000101\n0011010000\n0001000000\n", 0},
 };

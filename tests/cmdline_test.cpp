@@ -46,6 +46,7 @@ std::string Read(std::vector<std::string> args) {
   if (cl.quiet) s += " quiet";
   if (cl.warnings) s += " warnings";
   if (cl.strict) s += " strict";
+  if (cl.disassemble) s += " disassemble";
   return s;
 }
 
@@ -84,6 +85,8 @@ const Row kRows[] = {
     {"LongFormat", {"--format", "readmemb", "in.asm"}, "source=in.asm format=readmemb"},
     {"LongFormatWithEquals", {"--format=readmemh", "in.asm"}, "source=in.asm format=readmemh"},
     {"MifByName", {"-f", "mif", "in.asm"}, "source=in.asm"},
+    {"LogisimFormat", {"in.asm", "-f", "logisim"}, "source=in.asm format=logisim"},
+    {"VhdlFormat", {"--format=vhdl", "in.asm"}, "source=in.asm format=vhdl"},
     {"LastFormatCounts",
      {"-f", "coe", "in.asm", "-f", "readmemb"},
      "source=in.asm format=readmemb"},
@@ -106,6 +109,28 @@ const Row kRows[] = {
      {"in.asm", "o.mif", "--listing=in.lst"},
      "source=in.asm output=o.mif listing=in.lst"},
     {"SwitchesDoNotCluster", {"-qW", "in.asm"}, "error: unknown option '-qW'"},
+
+    // Disassembling: the image, then the source, which goes to standard
+    // output (quietly) when not named or "-"; nothing that only an assembly
+    // takes.
+    {"Disassemble", {"-d", "p.mif"}, "source=p.mif output=<stdout> quiet disassemble"},
+    {"DisassembleToAFile",
+     {"p.mif", "q.asm", "--disassemble"},
+     "source=p.mif output=q.asm disassemble"},
+    {"DisassembleDashIsStandardOutput",
+     {"-d", "p.mif", "-"},
+     "source=p.mif output=<stdout> quiet disassemble"},
+    {"DisassembleWithOutputOption",
+     {"-W", "-d", "-o", "q.asm", "p.mif"},
+     "source=p.mif output=q.asm warnings disassemble"},
+    {"DisassembleWithFormat",
+     {"-d", "-f", "coe", "p.mif", "q.asm"},
+     "error: option '--format' does not go with --disassemble"},
+    {"DisassembleWithListing",
+     {"p.mif", "--listing=x", "-d"},
+     "error: option '--listing' does not go with --disassemble (quiet)"},
+    {"DisassembleNeedsAnImage", {"-d"}, "error: no input file"},
+    {"DisassembleThreeArguments", {"-d", "a", "b", "c"}, "error: too many arguments"},
 
     // Help and version need no source; the first deciding option wins.
     {"Help", {"--help"}, "help"},
@@ -146,10 +171,10 @@ const Row kRows[] = {
     {"FormatEmpty", {"--format=", "in.asm"}, "error: option '--format' needs an argument"},
     {"UnknownFormat",
      {"-f", "hex", "in.asm"},
-     "error: unknown format 'hex' (mif, readmemb, readmemh, coe)"},
+     "error: unknown format 'hex' (mif, readmemb, readmemh, coe, logisim, vhdl)"},
     {"FormatNamesAreLowerCase",
      {"--format=MIF", "in.asm"},
-     "error: unknown format 'MIF' (mif, readmemb, readmemh, coe)"},
+     "error: unknown format 'MIF' (mif, readmemb, readmemh, coe, logisim, vhdl)"},
     {"OutputOptionAndSecondArgument",
      {"-o", "a.mif", "in.asm", "out.mif"},
      "error: output path given twice ('a.mif' and 'out.mif')"},

@@ -1,5 +1,6 @@
-// The instruction set: bitify and isinteger at any width or text, and the
-// word of every mnemonic read back by decoding, for every 10-bit word.
+// The instruction set: bitify and isinteger at any width or text, the value
+// of a .word, and the word of every mnemonic read back by decoding, for
+// every 10-bit word.
 
 #include "orvix/instructionset.h"
 
@@ -39,6 +40,41 @@ TEST(IsInteger, DigitsAndMinusSignsOnly) {
       {"+1", false}, {"0x1F", false}, {"1 2", false}, {"x1", false}, {"\xb2", false},
   };
   for (const auto& c : cases) EXPECT_EQ(c.want, isinteger(c.text)) << c.text;
+}
+
+// A .word operand: a decimal or a 0x hexadecimal number of 10 bits, and
+// nothing else; `word` keeps its value when there is none.
+TEST(WordValue, TenBitsDecimalOrHexadecimal) {
+  const struct {
+    const char* text;
+    int want;  // -1: no word
+  } cases[] = {
+      {"0", 0},
+      {"1023", 1023},
+      {"007", 7},
+      {"0x3ff", 1023},
+      {"0X3FF", 1023},
+      {"0x0", 0},
+      {"0x0001", 1},
+      {"1024", -1},
+      {"0x400", -1},
+      {"-1", -1},
+      {"", -1},
+      {"0x", -1},
+      {"x1", -1},
+      {"1e3", -1},
+      {"0x1g", -1},
+      {"+1", -1},
+      {" 1", -1},
+      {"00x1", -1},
+      {"99999999999999999999", -1},
+      {"0x00000000000000000000003ff", 1023},
+  };
+  for (const auto& c : cases) {
+    int word = 77;
+    EXPECT_EQ(c.want >= 0, wordvalue(c.text, word)) << c.text;
+    EXPECT_EQ(c.want >= 0 ? c.want : 77, word) << c.text;
+  }
 }
 
 // Every word decodes to the first row whose fixed bits begin it, and that

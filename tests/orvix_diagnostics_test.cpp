@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/orvix_run.h"
+#include "tests/round_trip.h"
 
 namespace fs = std::filesystem;
 
@@ -201,6 +202,8 @@ const FormatCase kFormatCases[] = {
     {"Readmemb", {"-f", "readmemb"}, "readmemb", "\n0001001001 // 4:"},
     {"Readmemh", {"--format", "readmemh"}, "readmemh", "\n049 // 4:"},
     {"Coe", {"--format=coe"}, "COE", "\n0001001001,\n"},
+    {"Logisim", {"-f", "logisim"}, "Logisim", "\n49 # 4:"},
+    {"Vhdl", {"-f", "vhdl"}, "VHDL", "\n    \"0001001001\",  -- 4:"},
 };
 
 class FormatRuns : public testing::TestWithParam<FormatCase> {};
@@ -230,5 +233,79 @@ TEST_P(FormatRuns, WarningsChangeNothingButTheLocatedLines) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, FormatRuns, testing::ValuesIn(kFormatCases), ByName());
+
+// A file name whose extension says another format: with -W a warning right
+// after the banner (on standard error in a quiet run), and --strict fails
+// the run as any warning does, leaving no image.
+struct NameCase {
+  const char* name;
+  std::vector<std::string> args;  // in.asm holds "inc"
+  std::string warning;            // "" for none
+  bool quiet;
+  int status;
+};
+
+void PrintTo(const NameCase& c, std::ostream* os) { *os << c.name; }
+
+const NameCase kNames[] = {
+    {"CoeNameForMif",
+     {"-W", "in.asm", "p.coe"},
+     "p.coe: warning: writing a MIF image to a file named '.coe'; give -f coe for a coefficient "
+     "file\n",
+     false,
+     0},
+    {"NoWarningWithoutW", {"in.asm", "p.coe"}, "", false, 0},
+    {"NoWarningForTheRightFormat", {"-W", "-f", "vhdl", "in.asm", "p.VHD"}, "", false, 0},
+    {"QuietOnStandardError",
+     {"-q", "-W", "-f", "readmemb", "in.asm", "p.hex"},
+     "p.hex: warning: writing a readmemb image to a file named '.hex'; give -f readmemh for a "
+     "$readmemh image\n",
+     true,
+     0},
+    {"StrictFails",
+     {"--strict", "-o", "p.MIF", "-f", "logisim", "in.asm"},
+     "p.MIF: warning: writing a Logisim image to a file named '.MIF'; give -f mif for a MIF "
+     "image\n",
+     false,
+     1},
+};
+
+class NameRuns : public testing::TestWithParam<NameCase> {};
+
+TEST_P(NameRuns, WarnOfAnExtensionThatSaysAnotherFormat) {
+  const NameCase& c = GetParam();
+  ScratchDir d;
+  WriteFile(d.path / "in.asm", "inc\n");
+  const Outcome r = c.quiet ? RunQuiet(d.path, c.args) : RunOrvix(d.path, c.args);
+  const std::string image = c.args.back() == "in.asm" ? c.args[2] : c.args.back();
+  const ImageFormat* format = findformat("mif");
+  for (size_t i = 0; i + 1 < c.args.size(); i++) {
+    if (c.args[i] == "-f") format = findformat(c.args[i + 1].c_str());
+  }
+  if (c.quiet) {
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(c.warning, r.err);
+  } else {
+    EXPECT_EQ(kBanner + c.warning + "Processing ZRC assembly source file 'in.asm'...\n" +
+                  "Generating " + format->title + " output '" + image + "'\n1100100000\n" +
+                  (c.status != 0 ? kGenFailed : ""),
+              r.out);
+  }
+  EXPECT_EQ(c.status, r.status);
+  std::vector<std::string> entries = {"in.asm"};
+  if (c.status == 0) entries.push_back(image);
+  std::sort(entries.begin(), entries.end());
+  EXPECT_EQ(entries, DirEntries(d.path));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, NameRuns, testing::ValuesIn(kNames), ByName());
+
+// Every source here that assembles comes back from its image.
+TEST(RoundTrip, EverySourceOfTheTables) {
+  std::vector<std::string> sources = {kWarnedProgram};
+  for (const QuietCase& c : kQuiet) sources.push_back(c.source);
+  for (const StrictCase& c : kStrict) sources.push_back(c.source);
+  EXPECT_EQ(8, ExpectRoundTrips(sources));
+}
 
 }  // namespace

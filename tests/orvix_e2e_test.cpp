@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/orvix_run.h"
+#include "tests/round_trip.h"
 
 namespace fs = std::filesystem;
 
@@ -232,5 +233,18 @@ TEST_P(OrvixExample, MatchesItsExpectedImage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Examples, OrvixExample, testing::ValuesIn(kExamples));
+
+// Every source here that assembles, the examples included, comes back from
+// its image.
+TEST(RoundTrip, EverySourceOfTheTables) {
+  std::vector<std::string> sources;
+  for (const Case& c : kCases) {
+    if (c.source) sources.push_back(*c.source);
+  }
+  for (const char* name : kExamples) {
+    sources.push_back(ReadFile(SourceDir() / "examples" / (std::string(name) + ".asm")));
+  }
+  EXPECT_LE(static_cast<int>(std::size(kExamples)) + 5, ExpectRoundTrips(sources));
+}
 
 }  // namespace

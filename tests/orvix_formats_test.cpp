@@ -2,8 +2,9 @@
 // help and version, the forms of the output and format options, the command
 // line without options, the exact bytes of every format, the failures that
 // must leave an existing image whole, and real readers of the images (Verilog
-// simulators, a synthesis tool, a MIF converter and a COE parser written from
-// the COE grammar) loading the examples and random programs.
+// simulators, a synthesis tool, a MIF converter, a logic simulator, a VHDL
+// simulator and a COE parser written from the COE grammar) loading the
+// examples and random programs, each of which also comes back from its image.
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/orvix_run.h"
+#include "tests/round_trip.h"
 
 namespace fs = std::filesystem;
 
@@ -143,6 +146,11 @@ const char kHelp[] =
     "output file, writes the memory image. Options may stand before or after\n"
     "the files; \"--\" ends them, and a lone \"-\" is a file name.\n"
     "\n"
+    "       orvix -d [option ...] [--] <image> [<source>]\n"
+    "\n"
+    "Reads a memory image back and writes a source that assembles to the\n"
+    "same words, to <source> or, without it or for \"-\", standard output.\n"
+    "\n"
     "Options:\n"
     "  -o, --output FILE      write the image to FILE, \"-\" for standard output\n"
     "                         (then only the source may be given besides)\n"
@@ -154,6 +162,9 @@ const char kHelp[] =
     "  -W, --warnings         report probable mistakes, each by its source line,\n"
     "                         and why a file cannot be read or written\n"
     "      --strict           as -W, and fail the run when anything is reported\n"
+    "  -d, --disassemble      read the input file as an image (MIF, COE, readmemb,\n"
+    "                         readmemh, Logisim) and write a source for it to the\n"
+    "                         output file, or to standard output\n"
     "      --lsp              serve editors as a language server on standard input\n"
     "                         and output (no source is given)\n"
     "  -h, --help             print this help and exit\n"
@@ -164,6 +175,8 @@ const char kHelp[] =
     "  readmemb  for Verilog $readmemb: one 10-digit binary word per line\n"
     "  readmemh  for Verilog $readmemh: one 3-digit hexadecimal word per line\n"
     "  coe       coefficient file, radix 2, the 32 words separated by commas\n"
+    "  logisim   for a Logisim RAM or ROM: \"v2.0 raw\", one hex word per line\n"
+    "  vhdl      VHDL package zrc_program, the words as the constant ZRC_IMAGE\n"
     "\n"
     "Exit status: 0 on success, 1 on any failure (an existing output file is\n"
     "then left as it was).\n";
@@ -607,13 +620,16 @@ const int kRandomPrograms = 40;
 struct Assembled {
   std::string name;           // file stem in the corpus directory
   std::vector<int> expected;  // 32 words
+  std::string listing;        // the console's words, the same for every format
 };
 
-// Every example and the random programs assembled into all four formats, in
-// one directory shared by the reader tests of one test program run.
+// Every example and the random programs, assembled into the formats the
+// reader tests of one test program run ask for, in one directory they
+// share.
 struct Corpus {
   ScratchDir dir;
   std::vector<Assembled> programs;
+  std::set<std::string> formats;  // those made
 };
 
 // The words listed after the progress line, warnings passed over.
@@ -633,9 +649,10 @@ std::vector<int> ListedWords(const std::string& console, size_t statements_at_mo
   return words;
 }
 
-// Writes the sources into the corpus directory and assembles each in every
-// format.
-void Assemble(Corpus* c) {
+// The corpus's sources, each with its name: the examples, the random
+// programs and one whose statement text holds block-comment marks, which
+// stand in the comments of the Verilog images.
+std::vector<std::pair<std::string, std::string>> CorpusSources() {
   std::vector<std::pair<std::string, std::string>> sources;  // name, text
   for (const auto& entry : fs::directory_iterator(SourceDir() / "examples")) {
     if (entry.path().extension() == ".asm") {
@@ -648,33 +665,36 @@ void Assemble(Corpus* c) {
   for (int k = 0; k < kRandomPrograms; k++) {
     sources.emplace_back("random" + std::to_string(k), RandomProgram(rng));
   }
-  // Statement text that holds block-comment marks, which stand in the
-  // comments of the Verilog images.
   sources.emplace_back("comment_marks", "a/*: load /*\ninc\nb*/: dec\nj */\nj a/*\nswap //x*/\n");
-  for (size_t k = 0; k < sources.size(); k++) {
-    const std::string& name = sources[k].first;
-    WriteFile(c->dir.path / (name + ".asm"), sources[k].second);
-    Assembled a{name, {}};
-    std::string listing;
-    for (int i = 0; i < kFormatCount; i++) {
-      const Format& f = kFormats[i];
-      Outcome r = RunOrvix(c->dir.path, {"-f", f.name, name + ".asm", name + "." + f.name});
-      EXPECT_EQ(0, r.status) << name << " " << f.name << "\n" << sources[k].second << r.out;
-      // The listing is the same whatever the format.
-      std::string words = r.out.substr(r.out.find('\n', r.out.find("Generating")) + 1);
-      if (listing.empty()) listing = words;
-      EXPECT_EQ(listing, words) << name << " " << f.name;
-      if (a.expected.empty()) a.expected = ListedWords(r.out, 32);
+  return sources;
+}
+
+// Writes the sources into the corpus directory, the first time, and
+// assembles each in the format `format`, the first time it is asked for.
+void Assemble(Corpus* c, const std::string& format) {
+  if (c->programs.empty()) {
+    for (const auto& [name, text] : CorpusSources()) {
+      WriteFile(c->dir.path / (name + ".asm"), text);
+      c->programs.push_back(Assembled{name, {}, ""});
     }
-    c->programs.push_back(a);
+  }
+  if (!c->formats.insert(format).second) return;
+  for (Assembled& a : c->programs) {
+    Outcome r = RunOrvix(c->dir.path, {"-f", format, a.name + ".asm", a.name + "." + format});
+    EXPECT_EQ(0, r.status) << a.name << " " << format << "\n" << r.out;
+    // The listing is the same whatever the format.
+    std::string words = r.out.substr(r.out.find('\n', r.out.find("Generating")) + 1);
+    if (a.listing.empty()) a.listing = words;
+    EXPECT_EQ(a.listing, words) << a.name << " " << format;
+    if (a.expected.empty()) a.expected = ListedWords(r.out, 32);
   }
 }
 
-// The corpus, made on first use; its directory goes when the program ends.
-const Corpus& TheCorpus() {
+// The corpus with its images in `formats`, made on first use; its
+// directory goes when the program ends.
+const Corpus& TheCorpus(std::initializer_list<const char*> formats) {
   static Corpus corpus;
-  static const bool assembled = (Assemble(&corpus), true);
-  (void)assembled;
+  for (const char* format : formats) Assemble(&corpus, format);
   return corpus;
 }
 
@@ -734,7 +754,7 @@ class ImageReader : public testing::Test {};
 // warning: its whole output is the words.
 TEST_F(ImageReader, IcarusVerilogReadsTheVerilogImages) {
   if (!HaveCommand("iverilog") || !HaveCommand("vvp")) GTEST_SKIP() << "no iverilog/vvp";
-  const Corpus& c = TheCorpus();
+  const Corpus& c = TheCorpus({"readmemb", "readmemh"});
   Outcome build = RunProcess(
       c.dir.path, {"iverilog", "-Wall", "-o", "rom_tb.vvp", (SourceDir() / kTestbench).string()});
   ASSERT_EQ(0, build.status) << build.out << build.err;
@@ -747,7 +767,7 @@ TEST_F(ImageReader, IcarusVerilogReadsTheVerilogImages) {
 // Verilator builds the same testbench once and reads every image the same.
 TEST_F(ImageReader, VerilatorReadsTheVerilogImages) {
   if (!HaveCommand("verilator")) GTEST_SKIP() << "no verilator";
-  const Corpus& c = TheCorpus();
+  const Corpus& c = TheCorpus({"readmemb", "readmemh"});
   Outcome build = RunProcess(
       c.dir.path, {"verilator", "--binary", "-O0", "--build-jobs", "2", "-Wall", "--top-module",
                    "rom_tb", "-Mdir", "obj", (SourceDir() / kTestbench).string()});
@@ -770,7 +790,7 @@ TEST_F(ImageReader, VerilatorReadsTheVerilogImages) {
 // no word undefined, no warning.
 TEST_F(ImageReader, YosysReadsTheVerilogImages) {
   if (!HaveCommand("yosys")) GTEST_SKIP() << "no yosys";
-  const Corpus& c = TheCorpus();
+  const Corpus& c = TheCorpus({"readmemb", "readmemh"});
   std::string verilog;
   std::vector<std::pair<std::string, const Assembled*>> roms;
   for (const Assembled& a : c.programs) {
@@ -809,7 +829,7 @@ TEST_F(ImageReader, YosysReadsTheVerilogImages) {
 // low byte first.
 TEST_F(ImageReader, SrecCatReadsTheMifImages) {
   if (!HaveCommand("srec_cat")) GTEST_SKIP() << "no srec_cat";
-  const Corpus& c = TheCorpus();
+  const Corpus& c = TheCorpus({"mif"});
   std::vector<std::pair<std::string, Assembled>> images;  // file, program
   for (const Assembled& a : c.programs) images.emplace_back(a.name + ".mif", a);
   // A path holding line ends, which the header's comment must not break
@@ -817,7 +837,7 @@ TEST_F(ImageReader, SrecCatReadsTheMifImages) {
   const std::string odd = "line\nend\r.mif";
   if (!WindowsTarget()) {
     ASSERT_EQ(0, RunOrvix(c.dir.path, {c.programs[0].name + ".asm", odd}).status);
-    images.emplace_back(odd, Assembled{odd, c.programs[0].expected});
+    images.emplace_back(odd, Assembled{odd, c.programs[0].expected, ""});
   }
   for (const auto& [mif, a] : images) {
     Outcome dump = RunProcess(c.dir.path, {"srec_cat", mif, "-mif", "-o", "-", "-hex-dump"});
@@ -836,6 +856,157 @@ TEST_F(ImageReader, SrecCatReadsTheMifImages) {
       EXPECT_EQ(a.expected[w], bytes[2 * w] | bytes[2 * w + 1] << 8) << a.name << " address " << w;
     }
   }
+}
+
+// The ten-digit words of the readmemb image `name`.readmemb of the corpus,
+// address 0 first.
+std::vector<std::string> ReadmembWords(const Corpus& c, const std::string& name) {
+  std::vector<std::string> words;
+  for (const std::string& line : Lines(ReadImage(c.dir.path / (name + ".readmemb")))) {
+    if (line.rfind("//", 0) != 0) words.push_back(line.substr(0, 10));
+  }
+  EXPECT_EQ(32u, words.size()) << name;
+  return words;
+}
+
+// Logisim loads each Logisim image into the RAM of a circuit of ours
+// (tests/formats/ram_reader.circ: a counter steps the RAM's address, output
+// pins show the address and the word there, a halt pin ends the run) and
+// shows, address by address, the words of the readmemb image. Every run
+// starts a Java VM, so the images are shared among four test cases.
+class LogisimReader : public testing::TestWithParam<int> {};
+
+const int kLogisimShards = 4;
+
+TEST_P(LogisimReader, ReadsTheLogisimImages) {
+  const fs::path jar = "/usr/share/logisim/logisim.jar";
+  if (!fs::exists(jar) || !HaveCommand("java")) GTEST_SKIP() << "no " << jar << " or no java";
+  if (UnderMemcheck()) GTEST_SKIP() << "a simulator's run checks no memory of ours";
+  const Corpus& c = TheCorpus({"logisim", "readmemb"});
+  std::vector<Assembled> programs;
+  std::string names;
+  for (size_t k = GetParam(); k < c.programs.size(); k += kLogisimShards) {
+    programs.push_back(c.programs[k]);
+    names += c.programs[k].name + "\n";
+  }
+  WriteFile(c.dir.path / "logisim.list", names);
+  // One Java VM per image, two at a time; its preferences stay in the
+  // directory, made beforehand so that it says nothing of making them.
+  fs::create_directories(c.dir.path / "prefs" / ".java" / ".userPrefs");
+  const std::string run_one =
+      "exec java -Djava.util.prefs.userRoot=prefs -XX:TieredStopAtLevel=1 -jar \"$0\" "
+      "-tty table,halt -load NAME.logisim \"$1\" >NAME.table 2>NAME.log";
+  Outcome run = RunProcess(
+      c.dir.path,
+      {"sh", "-c", "xargs -P 2 -I NAME sh -c '" + run_one + "' \"$0\" \"$1\" <logisim.list",
+       jar.string(), (SourceDir() / "tests" / "formats" / "ram_reader.circ").string()});
+  ASSERT_EQ(0, run.status) << run.out << run.err;
+  for (const Assembled& a : programs) {
+    EXPECT_EQ("", ReadFile(c.dir.path / (a.name + ".log"))) << a.name;
+    // Each row: the address's bits and the word's, in groups of four.
+    std::map<int, std::string> shown;
+    std::string other;
+    for (const std::string& line : Lines(ReadFile(c.dir.path / (a.name + ".table")))) {
+      std::string columns[2];
+      const size_t tab = line.find('\t');
+      for (int k = 0; k < 2 && tab != std::string::npos; k++) {
+        for (char ch : k == 0 ? line.substr(0, tab) : line.substr(tab + 1)) {
+          if (ch != ' ') columns[k] += ch;
+        }
+      }
+      if (columns[0].size() == 5 && columns[1].size() == 10) {
+        shown[std::stoi(columns[0], nullptr, 2)] = columns[1];
+      } else if (line != "halted due to halt pin") {
+        other += line + "\n";
+      }
+    }
+    EXPECT_EQ("", other) << a.name;
+    const std::vector<std::string> words = ReadmembWords(c, a.name);
+    ASSERT_EQ(32u, shown.size()) << a.name;
+    for (int w = 0; w < 32 && w < static_cast<int>(words.size()); w++) {
+      EXPECT_EQ(words[w], shown[w]) << a.name << " address " << w;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shards, LogisimReader, testing::Range(0, kLogisimShards));
+
+// GHDL analyses every VHDL package as VHDL-93 and as VHDL-2008 without a
+// word of warning (each in a library of its own, as they share their name),
+// and a testbench that uses them all asserts each constant's 32 words
+// against the readmemb image.
+TEST_F(ImageReader, GhdlReadsTheVhdlPackages) {
+  if (!HaveCommand("ghdl")) GTEST_SKIP() << "no ghdl";
+  if (UnderMemcheck()) GTEST_SKIP() << "a simulator's run checks no memory of ours";
+  const Corpus& c = TheCorpus({"vhdl", "readmemb"});
+  std::string analyse, libraries, checks;
+  int checked = 0;
+  for (size_t k = 0; k < c.programs.size(); k++) {
+    const std::string library = "p" + std::to_string(k), name = c.programs[k].name;
+    analyse +=
+        "ghdl -a --std=$0 --workdir=w$0 --work=" + library + " " + name + ".vhdl || exit 1\n";
+    libraries += "library " + library + ";\n";
+    const std::vector<std::string> words = ReadmembWords(c, name);
+    for (size_t w = 0; w < words.size(); w++) {
+      checks += "    expect(\"" + name + "\", " + std::to_string(w) + ", " + library +
+                ".zrc_program.ZRC_IMAGE(" + std::to_string(w) + "), \"" + words[w] + "\");\n";
+      checked++;
+    }
+  }
+  WriteFile(c.dir.path / "analyse.sh", analyse);
+  WriteFile(
+      c.dir.path / "image_tb.vhd",
+      "library ieee;\nuse ieee.std_logic_1164.all;\n" + libraries +
+          "\nentity image_tb is\nend entity image_tb;\n\n"
+          "architecture check of image_tb is\n"
+          "  function bits(w : std_logic_vector) return string is\n"
+          "    variable s : string(1 to w'length);\n"
+          "    variable k : positive := 1;\n"
+          "  begin\n"
+          "    for i in w'range loop\n"
+          "      s(k) := std_logic'image(w(i))(2);\n"
+          "      k := k + 1;\n"
+          "    end loop;\n"
+          "    return s;\n"
+          "  end function bits;\n\n"
+          "  procedure expect(image : string; address : natural; w : std_logic_vector;\n"
+          "                   want : string) is\n"
+          "  begin\n"
+          "    assert bits(w) = want report image & \" address \" & integer'image(address) &\n"
+          "      \": \" & bits(w) & \" is not \" & want severity failure;\n"
+          "  end procedure expect;\n"
+          "begin\n"
+          "  process\n"
+          "  begin\n" +
+          checks + "    report \"checked \" & integer'image(" + std::to_string(checked) +
+          ") & \" words\";\n    wait;\n  end process;\nend architecture check;\n");
+  for (const char* standard : {"93", "08"}) {
+    fs::create_directory(c.dir.path / (std::string("w") + standard));
+    Outcome analysed = RunProcess(c.dir.path, {"sh", "-c", ". ./analyse.sh", standard});
+    EXPECT_EQ(0, analysed.status) << standard;
+    EXPECT_EQ("", analysed.out + analysed.err) << standard;
+    const std::string workdir = std::string("--workdir=w") + standard;
+    const std::string std_flag = std::string("--std=") + standard;
+    Outcome tb = RunProcess(c.dir.path, {"ghdl", "-a", std_flag, workdir,
+                                         "-Pw" + std::string(standard), "image_tb.vhd"});
+    ASSERT_EQ(0, tb.status) << tb.out << tb.err;
+    EXPECT_EQ("", tb.out + tb.err) << standard;
+    Outcome run = RunProcess(c.dir.path, {"ghdl", "--elab-run", std_flag, workdir,
+                                          "-Pw" + std::string(standard), "image_tb"});
+    EXPECT_EQ(0, run.status) << standard << run.out << run.err;
+    EXPECT_NE(std::string::npos,
+              (run.out + run.err).find("checked " + std::to_string(checked) + " words"))
+        << standard << run.out << run.err;
+    EXPECT_EQ(std::string::npos, (run.out + run.err).find("is not")) << run.out << run.err;
+  }
+}
+
+// Every source here that assembles, the corpus included, comes back from
+// its image.
+TEST(RoundTrip, EverySourceOfTheTables) {
+  std::vector<std::string> sources = {kProgram, kWorked};
+  for (const auto& named : CorpusSources()) sources.push_back(named.second);
+  EXPECT_EQ(static_cast<int>(sources.size()), ExpectRoundTrips(sources));
 }
 
 // Reads a coefficient file: lines whose first non-blank character is ';' are
@@ -907,7 +1078,7 @@ std::vector<long> ReadCoe(const std::string& text, std::string& error) {
 // The COE grammar reads every COE image as exactly the listed words and the
 // zero fill.
 TEST_F(ImageReader, CoeGrammarReadsTheCoeImages) {
-  const Corpus& c = TheCorpus();
+  const Corpus& c = TheCorpus({"coe"});
   for (const Assembled& a : c.programs) {
     std::string error;
     std::vector<long> values = ReadCoe(ReadImage(c.dir.path / (a.name + ".coe")), error);

@@ -44,6 +44,10 @@ const Shape kShapes[] = {
     {"MinusAloneIsZero", "sto -", "", "sto", "", 0, "-", "", "", "sto -"},
     {"NumberStopsAtInnerMinus", "sto 1-2", "", "sto", "", 1, "1-2", "", "", "sto 1-2"},
     {"HexIsALabel", "sto 0x10", "", "sto", "0x10", -1, "0x10", "", "", "sto 0x10"},
+    // After .word the operand is the word: never a label, -1 when no word.
+    {"WordHexIsANumber", "w: .word 0x10", "w", ".word", "", 16, "0x10", "", "", "w: .word 0x10"},
+    {"WordNameIsNoWord", ".word x", "", ".word", "", -1, "x", "", "", ".word x"},
+    {"WordMissing", ".word", "", ".word", "", -1, "", "", "", ".word"},
     // The listing cannot tell a saturated value from a wrapped one.
     {"NumberSaturates", "LOAD 99999999999", "", "LOAD", "", INT_MAX, "99999999999", "", "",
      "LOAD 99999999999"},

@@ -8,7 +8,8 @@
 // listing's rows, the diagnostics with their lines and byte ranges, the
 // console text and the image's bytes, made by the same code as the command
 // line's. The tables the page lists (formats, mnemonics) come from here
-// too. The page runs in one thread; nothing is kept between calls.
+// too, and the reading of a memory file back as orvix -d reads it. The
+// page runs in one thread; nothing is kept between calls.
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
@@ -17,6 +18,7 @@
 
 #include "orvix/assembly.h"
 #include "orvix/cmdline.h"
+#include "orvix/disassembler.h"
 #include "orvix/image.h"
 #include "orvix/instructionset.h"
 
@@ -123,10 +125,33 @@ val assembleprogram(const std::string& source, const std::string& format, const 
   return result;
 }
 
+// Reads the memory file `text`, named `name`, as orvix -d NAME would:
+// {status, form, source ("" when the run fails), diagnostics: [{line,
+// severity, text}]}, each diagnostic's text as the console line says it.
+val disassembleimage(const std::string& text, const std::string& name) {
+  const Disassembly d = disassemble(text, name);
+  val result = val::object();
+  result.set("status", d.image.read ? 0 : 1);
+  result.set("form", d.image.form);
+  result.set("source", d.source);
+  val diagnostics = val::array();
+  for (const Diagnostic& diagnostic : d.image.diagnostics) {
+    val item = val::object();
+    item.set("line", static_cast<double>(diagnostic.line));
+    item.set("severity", std::string(diagnostic.severity == SEVERITY_ERROR ? "error" : "warning"));
+    const std::string line = locatedline(name, diagnostic);
+    item.set("text", line.substr(0, line.size() - 1));
+    diagnostics.call<void>("push", item);
+  }
+  result.set("diagnostics", diagnostics);
+  return result;
+}
+
 }  // namespace
 
 EMSCRIPTEN_BINDINGS(orvix) {
   emscripten::function("formats", &formats);
   emscripten::function("mnemonics", &mnemonics);
   emscripten::function("assemble", &assembleprogram);
+  emscripten::function("disassemble", &disassembleimage);
 }

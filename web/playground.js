@@ -18,6 +18,9 @@
 // reload works offline. Nothing is requested from anywhere after the page,
 // its script and the module have loaded. The instruction reference is made
 // from the module's table of mnemonics.
+//
+// A memory file pasted or opened below is read back as `orvix -d NAME`
+// reads it; the program it gives can be opened in the editor.
 
 'use strict';
 
@@ -384,6 +387,42 @@
     }
   }
 
+  // --- Reading a memory file back ------------------------------------------
+
+  // The program the last memory file read back gives, or null.
+  let readBack = null;
+
+  // Reads `text`, the file `name`, as orvix -d NAME does, and shows the
+  // program or why there is none.
+  function readImage(text, name) {
+    const run = assembler.disassemble(text, name);
+    const notes = run.diagnostics.map((d) => element('li', d.text, d.severity));
+    $('readback-notes').replaceChildren(...notes);
+    readBack = run.status === 0 ? run.source : null;
+    $('readback-program').textContent = readBack === null ? '' : readBack;
+    $('readback-edit').disabled = readBack === null;
+  }
+
+  function startReadBack() {
+    const text = $('readback-text');
+    const file = $('readback-file');
+    let name = 'pasted';
+    text.addEventListener('input', () => {
+      name = 'pasted';
+      readImage(text.value, name);
+    });
+    file.addEventListener('change', async () => {
+      if (file.files.length === 0) return;
+      name = file.files[0].name;
+      text.value = await file.files[0].text();
+      readImage(text.value, name);
+    });
+    // The program goes into the editor as typed text, which the page keeps.
+    $('readback-edit').addEventListener('click', () => {
+      if (readBack !== null) load(readBack, ui.format.value);
+    });
+  }
+
   function start(module) {
     assembler = module;
     loadFormats();
@@ -402,6 +441,7 @@
     ui.download.addEventListener('click', saveImage);
     // The page rewrites the address without this event: it is another link.
     window.addEventListener('hashchange', openAddress);
+    startReadBack();
     typed = stored(STORED_TYPED) || '';
     openAddress();
     document.body.dataset.ready = 'true';

@@ -662,6 +662,60 @@ test('axe-core finds no serious problem, light and dark, on a desktop and a phon
   }
 });
 
+
+// The native orvix -d on the file `name` holding `bytes`, in an empty
+// directory: its status and what it writes on standard output.
+function nativeReadBack(bytes, name) {
+  const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'orvix-web-'));
+  try {
+    fs.writeFileSync(path.join(dir, name), bytes);
+    const run = spawnSync(NATIVE, ['-d', name], {cwd: dir});
+    return {status: run.status, source: run.stdout.toString('utf8'),
+            errors: run.stderr.toString('utf8')};
+  } finally {
+    fs.rmSync(dir, {recursive: true, force: true});
+  }
+}
+
+test('a memory file read back: the program orvix -d writes, opened in the editor', async () => {
+  const context = await newContext();
+  const page = await open(context);
+  assert.ok('logisim' in EXTENSIONS && 'vhdl' in EXTENSIONS, 'every format is offered');
+  const pasted = page.getByLabel('Paste a memory file');
+  const program = page.locator('#readback-program');
+  const notes = page.getByRole('list', {name: 'Reading notes'}).getByRole('listitem');
+  const edit = page.getByRole('button', {name: 'Edit this program'});
+  // The COE image of every example, which carries no statements: decoded.
+  for (const file of fs.readdirSync(EXAMPLES_DIR).filter((f) => f.endsWith('.asm')).sort()) {
+    const source = fs.readFileSync(path.join(EXAMPLES_DIR, file));
+    const coe = nativeRun(source, 'coe', 'program').image;
+    await pasted.fill(coe.toString('utf8'));
+    const native = nativeReadBack(coe, 'pasted');
+    assert.equal(native.status, 0, file);
+    assert.equal(await program.textContent(), native.source, file);
+    assert.equal(await notes.count(), 0, file);
+    await edit.click();
+    const seen = await shown(page);
+    assert.equal(seen.source, native.source, file);
+    assert.ok(seen.image === nativeRun(native.source, 'mif', 'program').image.toString('utf8'));
+    // The same words as the example's.
+    const words = (image) => image.toString('utf8').split('\n').filter((l) => / : /.test(l))
+        .map((l) => l.replace(/ ;.*/, ''));
+    assert.deepEqual(words(Buffer.from(seen.image)), words(nativeRun(source, 'mif', 'x').image),
+                     file);
+  }
+  // A file opened, and a broken one: the error at its line, no program.
+  await page.getByLabel('Open a file').setInputFiles({
+    name: 'lab.mif', mimeType: 'text/plain',
+    buffer: Buffer.from('DEPTH = 32;\nWIDTH = 8;\nCONTENT BEGIN\nEND;\n')});
+  await page.waitForFunction(() => document.querySelector('#readback-notes li') !== null);
+  assert.deepEqual(await notes.allTextContents(),
+                   ['lab.mif:2: error: WIDTH 8 is too narrow for ZRC words of 10 bits']);
+  assert.equal(await program.textContent(), '');
+  assert.equal(await edit.isEnabled(), false);
+  await context.close();
+});
+
 test('nothing was requested from another host, and no page reported an error', () => {
   assert.deepEqual(elsewhere, []);
   assert.deepEqual(errors, []);
