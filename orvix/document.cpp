@@ -15,8 +15,8 @@ struct Directive {
   const char* layout;
   const char* help;
 };
-const Directive kWordDirective = {
-    ".word", "nnnnnnnnnn",
+const Directive kWord = {
+    kWordDirective, "nnnnnnnnnn",
     "`.word N`: the 10-bit word N itself, 0 to 1023 (or `0x000` to `0x3ff`)"};
 
 std::string hex(long long value, int digits) { return formatted("0x%0*llx", digits, value); }
@@ -256,7 +256,7 @@ std::string Document::hover(TextPoint p, TextRange* range) const {
     if (within(s.text.mnemonic, column)) {
       *range = rangein(s.line, s.text.mnemonic);
       if (m != nullptr) return mnemonichelp(*m);
-      if (s.record.op == kWordDirective.name) return kWordDirective.help;
+      if (s.record.op == kWord.name) return kWord.help;
       return "";
     }
     *range = rangein(s.line, s.text.whole);
@@ -308,7 +308,7 @@ std::vector<Completion> Document::completions(TextPoint p) const {
   for (int i = 0; i < kMnemonicCount; i++) {
     items.push_back({kMnemonics[i].name, layout(kMnemonics[i]), mnemonichelp(kMnemonics[i])});
   }
-  items.push_back({kWordDirective.name, kWordDirective.layout, kWordDirective.help});
+  items.push_back({kWord.name, kWord.layout, kWord.help});
   return items;
 }
 
