@@ -15,9 +15,8 @@ struct Directive {
   const char* layout;
   const char* help;
 };
-const Directive kWord = {
-    kWordDirective, "nnnnnnnnnn",
-    "`.word N`: the 10-bit word N itself, 0 to 1023 (or `0x000` to `0x3ff`)"};
+const Directive kWord = {kWordDirective, "nnnnnnnnnn",
+                         "`.word N`: the 10-bit word N itself, 0 to 1023 (or `0x000` to `0x3ff`)"};
 
 std::string hex(long long value, int digits) { return formatted("0x%0*llx", digits, value); }
 
