@@ -319,11 +319,11 @@ const std::vector<Row>& Rows() {
 
       // Names in UTF-8, outside any one ANSI code page.
       {"NonAsciiNames",
-       Source("Ã"
-              "bung Î±Î².asm",
+       Source("\xc3\x9c"
+              "bung \xce\xb1\xce\xb2.asm",
               kStatement),
-       InDir("Ã"
-             "bung Î±Î².mif"),
+       InDir("\xc3\x9c"
+             "bung \xce\xb1\xce\xb2.mif"),
        kWritten, 0, Result::kImage, kStatementImage},
       // Windows compares file identities: another spelling of the source, in
       // other letter case, is the source.

@@ -16,12 +16,17 @@ find_program(ORVIX_WINE NAMES wine64 wine HINTS /usr/lib/wine REQUIRED)
 find_program(ORVIX_WINESERVER NAMES wineserver64 wineserver HINTS /usr/lib/wine REQUIRED)
 set(ORVIX_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix)
 
+# Wine turns the Unix side's names and arguments into Windows' UTF-16 by the
+# locale's character set: UTF-8 whatever locale, or none, the caller has, so
+# that non-ASCII names reach orvix.exe as the tests wrote them. C.UTF-8 is
+# built into the C library.
 set(wine_run ${PROJECT_BINARY_DIR}/wine-run)
 file(CONFIGURE OUTPUT ${wine_run}.in CONTENT [=[#!/bin/sh
 # Runs a program of the Windows build under Wine.
 WINEPREFIX='@ORVIX_WINEPREFIX@'
 WINEDEBUG=-all
-export WINEPREFIX WINEDEBUG
+LC_ALL=C.UTF-8
+export WINEPREFIX WINEDEBUG LC_ALL
 exec '@ORVIX_WINE@' "$@"
 ]=] @ONLY)
 file(GENERATE OUTPUT ${wine_run} INPUT ${wine_run}.in
