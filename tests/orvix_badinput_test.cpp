@@ -603,9 +603,10 @@ TEST_P(BadInput, ConsoleStatusAndFiles) {
   EXPECT_EQ(std::vector<std::string>(entries.begin(), entries.end()), DirEntries(dir_));
 
   // Large inputs stream through a fixed buffer: no run may need memory in
-  // proportion to its input, nor take long.
+  // proportion to its input, nor take long. Long is counted in processor
+  // time, which a busy machine does not stretch as it does the wall clock.
   EXPECT_LT(run.max_rss_kb, 256 * 1024);
-  EXPECT_LT(run.seconds, 60.0);
+  EXPECT_LT(run.cpu_seconds, 60.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, BadInput, testing::ValuesIn(Rows()), orvix_test::ByName());
