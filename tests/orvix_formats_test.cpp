@@ -390,6 +390,7 @@ TEST_P(ListingRuns, FailWithoutTouchingTheListing) {
   WriteFile(d.path / "old.mif", "old image\n");
   Outcome r = RunOrvix(d.path, l.args);
   EXPECT_EQ(kBanner + l.console, r.out);
+  EXPECT_EQ("", r.err);
   EXPECT_EQ(1, r.status);
   EXPECT_EQ(l.source, ReadFile(d.path / "in.asm"));
   EXPECT_EQ("old image\n", ReadFile(d.path / "old.mif"));
