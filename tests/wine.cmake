@@ -80,7 +80,7 @@ ExternalProject_Add(host_end_to_end_tests
 set(shards_orvix_badinput_test 2)
 set(shards_orvix_diagnostics_test 6)
 set(shards_orvix_e2e_test 1)
-set(shards_orvix_formats_test 4)
+set(shards_orvix_formats_test 6)
 # (A program not named here runs in two.)
 set(host_environment "ORVIX_SOURCE_DIR=${PROJECT_SOURCE_DIR};ORVIX_BIN=${orvix_wine};ORVIX_VERSION=${PROJECT_VERSION};ORVIX_TARGET=windows;ORVIX_HOLD_OPEN=${hold_open}")
 # The host build makes the Verilator testbench as a native build does.
