@@ -644,7 +644,7 @@ void WriteSources(Corpus* c) {
 void Assemble(Corpus* c, const Format& f) {
   for (Assembled& a : c->programs) {
     Outcome r = RunOrvix(c->dir.path, {"-f", f.name, a.name + ".asm", a.name + "." + f.name});
-    EXPECT_EQ(0, r.status) << a.name << " " << f.name << "\n" << a.source << r.out;
+    EXPECT_EQ(0, r.status) << a.name << " " << f.name << "\n" << a.source << r.out << r.err;
     // The listing is the same whatever the format.
     std::string words = r.out.substr(r.out.find('\n', r.out.find("Generating")) + 1);
     if (a.listing.empty()) {

@@ -239,7 +239,10 @@ inline Outcome RunOrvix(const std::filesystem::path& dir, std::vector<std::strin
   run.out = FromTextMode(run.out);
   run.err = FromTextMode(run.err);
   if (options.stdout_path.empty() && !options.close_stdout) {
-    EXPECT_EQ(0u, run.out.rfind("ZRC Assembler.", 0)) << run.out;
+    EXPECT_EQ(0u, run.out.rfind("ZRC Assembler.", 0))
+        << "status " << run.status << "\nstandard output:\n"
+        << run.out << "standard error:\n"
+        << run.err;
     size_t eol = run.out.find('\n');
     run.out.erase(0, eol == std::string::npos ? run.out.size() : eol + 1);
   }
