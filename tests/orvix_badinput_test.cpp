@@ -368,11 +368,11 @@ const std::vector<Row>& Rows() {
 
       // Names in UTF-8, outside any one ANSI code page.
       {"NonAsciiNames",
-       Source("Ã"
-              "bung Î±Î².asm",
+       Source("\xc3\x9c"
+              "bung \xce\xb1\xce\xb2.asm",
               kStatement),
-       InDir("Ã"
-             "bung Î±Î².mif"),
+       InDir("\xc3\x9c"
+             "bung \xce\xb1\xce\xb2.mif"),
        kWritten, 0, Result::kImage, kStatementImage},
       // Windows compares file identities: another spelling of the source, in
       // other letter case, is the source.
@@ -705,9 +705,10 @@ TEST_P(BadInput, ConsoleStatusAndFiles) {
   EXPECT_EQ(std::vector<std::string>(entries.begin(), entries.end()), DirEntries(dir_));
 
   // Large inputs stream through a fixed buffer: no run may need memory in
-  // proportion to its input, nor take long.
+  // proportion to its input, nor take long. Long is counted in processor
+  // time, which a busy machine does not stretch as it does the wall clock.
   EXPECT_LT(run.max_rss_kb, 256 * 1024);
-  EXPECT_LT(run.seconds, 60.0);
+  EXPECT_LT(run.cpu_seconds, 60.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Matrix, BadInput, testing::ValuesIn(Rows()), orvix_test::ByName());
