@@ -639,14 +639,18 @@ TEST_P(BadInput, ConsoleStatusAndFiles) {
     ASSERT_EQ(0, strncmp(held, "held", 4)) << held;
   }
   // A drive whose root is the scratch directory: Wine runs orvix on the
-  // deepest drive that holds its directory.
+  // deepest drive that holds its directory. The test programs run at once
+  // share Wine's drives: each row takes a letter no other holds, the first
+  // free one from d: on, which its link claims at once.
   std::string drive;
   if (row.drive_root) {
     const char* drives = getenv("ORVIX_WINE_DRIVES");
     ASSERT_NE(nullptr, drives) << "ORVIX_WINE_DRIVES not set";
-    drive = std::string(drives) + "/r:";
-    unlink(drive.c_str());
-    ASSERT_EQ(0, symlink(dir_.c_str(), drive.c_str())) << drive;
+    for (char letter = 'd'; letter <= 'y' && drive.empty(); letter++) {
+      const std::string link = std::string(drives) + "/" + letter + ":";
+      if (symlink(dir_.c_str(), link.c_str()) == 0) drive = link;
+    }
+    ASSERT_FALSE(drive.empty()) << "every drive from d: to y: is taken in " << drives;
   }
   Outcome run = RunOrvix(dir_, args, options);
   if (!drive.empty()) unlink(drive.c_str());
