@@ -4,7 +4,9 @@
 #include "orvix/driver.h"
 #include "orvix/platform.h"
 
-int main(int argc, char** argv) {
-  startprocess(argc, argv);
-  return finish(run(argc, argv));
-}
+#ifdef _WIN32
+// Windows hands the arguments to wmain, in UTF-16.
+int wmain(int argc, wchar_t** argv) { return finish(run(argc, startprocess(argc, argv))); }
+#else
+int main(int argc, char** argv) { return finish(run(argc, startprocess(argc, argv))); }
+#endif

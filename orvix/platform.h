@@ -18,11 +18,19 @@
 #include <cstdio>
 #include <string>
 
-// Prepares the process before anything is printed or opened: on Windows the
-// arguments are replaced by their UTF-8 form (read from the wide command
-// line, so any name works) and the console shows UTF-8. Elsewhere nothing
-// changes. The new arguments live until the process ends.
-void startprocess(int& argc, char**& argv);
+// The character of the arguments the system hands the program: Windows
+// hands them to wmain in UTF-16, other systems to main as bytes.
+#ifdef _WIN32
+using ArgumentChar = wchar_t;
+#else
+using ArgumentChar = char;
+#endif
+
+// Prepares the process before anything is printed or opened, and returns
+// its `argc` arguments in UTF-8: on Windows made from the system's UTF-16
+// ones, so that any name works, with the console showing UTF-8 for the run;
+// elsewhere `argv` itself. What it returns lives until the process ends.
+char** startprocess(int argc, ArgumentChar** argv);
 
 // fopen with the path in UTF-8 on Windows: text mode unless `mode` says "b".
 // On Windows a path of any length works, and "/" separates as a backslash

@@ -14,7 +14,6 @@
 // After windows.h, which they need.
 #include <fcntl.h>
 #include <io.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -148,22 +147,17 @@ void restoreconsole() { SetConsoleOutputCP(console_output_cp); }
 
 }  // namespace
 
-void startprocess(int& argc, char**& argv) {
+char** startprocess(int argc, wchar_t** argv) {
   // The console shows what is printed as UTF-8, as the paths are, for the
   // run alone: the console's own code page comes back when the process ends.
   console_output_cp = GetConsoleOutputCP();
   if (console_output_cp != 0 && SetConsoleOutputCP(CP_UTF8)) atexit(restoreconsole);
-  int n = 0;
-  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &n);
-  if (wide == nullptr) return;
   static std::vector<std::string> args;
   static std::vector<char*> pointers;
-  for (int i = 0; i < n; i++) args.push_back(narrow(wide[i]));
-  LocalFree(wide);
+  for (int i = 0; i < argc; i++) args.push_back(narrow(argv[i]));
   for (std::string& a : args) pointers.push_back(&a[0]);
   pointers.push_back(nullptr);
-  argc = n;
-  argv = pointers.data();
+  return pointers.data();
 }
 
 FILE* openfile(const char* path, const char* mode) {
