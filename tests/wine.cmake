@@ -44,14 +44,15 @@ exec '${wine_run}' '$<TARGET_FILE:orvix>' \"$@\"
   WORLD_READ WORLD_EXECUTE)
 
 # The prefix, made before the first test and kept; the wineserver stays up
-# until the last test has run. The drives a row maps for itself (d: to y:)
-# go first, in case a run was killed before it removed its own.
+# until the last test has run. What a killed run may have left goes first:
+# its wineserver, and the drives a row maps for itself (d: to y:).
 # Wine's background processes outlive the test: their output goes to a log,
 # so that CTest does not wait for them.
 set(wine_log ${PROJECT_BINARY_DIR}/wineprefix.log)
 add_test(NAME wine.start COMMAND sh -c
   "mkdir -p '${ORVIX_WINEPREFIX}' &&
    rm -f '${ORVIX_WINEPREFIX}'/dosdevices/[d-y]: &&
+   { WINEPREFIX='${ORVIX_WINEPREFIX}' '${ORVIX_WINESERVER}' -k 2>/dev/null; true; } &&
    WINEPREFIX='${ORVIX_WINEPREFIX}' '${ORVIX_WINESERVER}' -p </dev/null >'${wine_log}' 2>&1 &&
    '${wine_run}' wineboot -i </dev/null >>'${wine_log}' 2>&1 || { cat '${wine_log}'; exit 1; }")
 add_test(NAME wine.stop COMMAND env WINEPREFIX=${ORVIX_WINEPREFIX} ${ORVIX_WINESERVER} -k)
