@@ -15,6 +15,17 @@
 
 find_program(ORVIX_WINE NAMES wine64 wine HINTS /usr/lib/wine REQUIRED)
 find_program(ORVIX_WINESERVER NAMES wineserver64 wineserver HINTS /usr/lib/wine REQUIRED)
+# Wine's preloader reserves the addresses a Windows program needs before the
+# system's loader can put anything there; without it about one start in a
+# few thousand fails at once ("failed to map the shared user data", status 1,
+# silent with WINEDEBUG=-all), which would fail a test now and then.
+get_filename_component(wine_dir ${ORVIX_WINE} DIRECTORY)
+find_program(ORVIX_WINE_PRELOADER NAMES wine64-preloader wine-preloader PATHS ${wine_dir}
+  NO_DEFAULT_PATH)
+if(NOT ORVIX_WINE_PRELOADER)
+  message(FATAL_ERROR "The Windows tests need Wine's preloader, next to ${ORVIX_WINE}: "
+    "on Debian, apt-get install wine64-preloader")
+endif()
 set(ORVIX_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix)
 
 # Wine turns the Unix side's names and arguments into Windows' UTF-16 by the
